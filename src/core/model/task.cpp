@@ -101,9 +101,10 @@ void CTask::applyScheduleStatus() {
     status = schedule.kind != kScheduleManual ? kStatusWaiting : kStatusIdle;
 }
 
-std::string makeLogName(const std::string& task_name, const TaskTime& created) {
+std::string cleanFileNamePart(const std::string& text) {
     std::string cleaned;
-    for (char c : task_name) {
+    cleaned.reserve(text.size());
+    for (char c : text) {
         switch (c) {
         case '\r': case '\n': case '\t': case '\\': case '/': case ':': case '*':
         case '?': case '"': case '<': case '>': case '|':
@@ -113,11 +114,12 @@ std::string makeLogName(const std::string& task_name, const TaskTime& created) {
         }
     }
     const auto first = cleaned.find_first_not_of(' ');
-    if (first == std::string::npos) {
-        cleaned.clear();
-    } else {
-        cleaned = cleaned.substr(first, cleaned.find_last_not_of(' ') - first + 1);
-    }
+    if (first == std::string::npos) return {};
+    return cleaned.substr(first, cleaned.find_last_not_of(' ') - first + 1);
+}
+
+std::string makeLogName(const std::string& task_name, const TaskTime& created) {
+    std::string cleaned = cleanFileNamePart(task_name);
     if (cleaned.empty()) cleaned = "Default";
     char stamp[80];
     std::snprintf(stamp, sizeof stamp, "_%d%d%d%d%d%d", created.year, created.month, created.day,

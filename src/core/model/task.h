@@ -250,6 +250,10 @@ private:
     mutable std::mutex mutex_;
 };
 
+// A task name or host made fit for a file name: carriage returns, line
+// feeds, tabs and \ / : * ? " < > | removed, blanks trimmed on both ends.
+std::string cleanFileNamePart(const std::string& text);
+
 // The log file name of a new task: the cleaned task name, the six parts of
 // the creation time without padding, and ".log".
 std::string makeLogName(const std::string& task_name, const TaskTime& created);
