@@ -1,0 +1,256 @@
+#include "core/engine/backup_files_engine.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "core/engine/backup_naming.h"
+#include "core/engine/dump_writer.h"
+#include "core/engine/gzip_file.h"
+#include "core/engine/mysql_session.h"
+#include "core/engine/selection_resolver.h"
+#include "core/model/task_log.h"
+#include "core/platform/data_folder.h"
+#include "core/scheduler/retention.h"
+#include "core/scheduler/run_context.h"
+
+namespace keelvault {
+
+namespace {
+
+std::string formatCount(const char* format, long long value) {
+    char buf[128];
+    std::snprintf(buf, sizeof buf, format, value);
+    return buf;
+}
+
+class BackupRun {
+public:
+    BackupRun(RunContext& context, unsigned long version_override)
+        : context_(context),
+          task_(context.task()),
+          options_(task_.backup_options),
+          layout_(backupLayoutFor(options_)),
+          file_(options_.flag(kOptFileType) == 2 ? DumpForm::Php : DumpForm::Sql, options_.unix_newlines != 0) {
+        session_.setVersionOverride(version_override);
+    }
+
+    EngineResult run() {
+        {
+            std::lock_guard lock(task_.mutex());
+            start_ = task_.last_run;
+        }
+        if (start_.year == 0) start_ = context_.now();
+
+        if (task_.databases.empty()) return failure("There are not any databases to backup!");
+        std::error_code ec;
+        std::filesystem::create_directory(backupDataFolderPath(context_.env().data_folder), ec);
+        if (layout_ != BackupLayout::SameFile && !prepareBackupFolder(options_, start_, folder_)) {
+            return failure("Backup directory name is empty!");
+        }
+
+        if (context_.stopRequested()) return canceled();
+        context_.log(kLogInfo, "Connecting to the source MySQL server (" + task_.source.host + ")... ");
+        session_.registerWith(context_);
+        if (!session_.open(task_.source)) {
+            return failure(connectFailedLogText(session_.errorNumber(), session_.errorText()));
+        }
+        context_.log(kLogInfo, connectSucceededLogText(session_.versionText()));
+        if (context_.stopRequested()) return canceled();
+
+        DumpSettings settings;
+        settings.options = options_;
+        settings.buffer = task_.buffer_options;
+        settings.source = task_.source;
+        settings.version_text = session_.versionText();
+        settings.version = session_.versionNumber();
+        settings.time = start_;
+        if (options_.flag(kOptSetCharset)) settings.server_charset = session_.applyServerCharset().connection;
+        writer_.emplace(session_, context_, settings);
+
+        context_.log(kLogInfo, "Backing up the selected databases and tables...");
+        if (singleFile() && !openFile(singleFilePath())) {
+            file_.close();
+            session_.close();
+            return EngineResult::Failed;
+        }
+        if (options_.flag(kOptFlushLogs)) session_.execute("FLUSH LOGS");
+
+        const std::vector<CDatabaseItem> working = resolveSelection(
+            session_, task_.databases, options_.flag(kOptNewTables) != 0, options_.flag(kOptNewDatabases) != 0);
+        for (const CDatabaseItem& database : working) {
+            if (database.selected == 0) continue;
+            if (context_.stopRequested()) return canceled();
+            if (!backupDatabase(database)) return canceled();
+        }
+        if (singleFile()) finishFile();
+        session_.close();
+
+        if (options_.flag(kOptFileType) != 2 && options_.gzip) compressFiles();
+        recordBackup();
+        applyRetention(task_, context_.env());
+        return EngineResult::Finished;
+    }
+
+private:
+    bool singleFile() const { return layout_ == BackupLayout::SameFile || layout_ == BackupLayout::OneFile; }
+
+    EngineResult failure(const std::string& message) {
+        context_.log(kLogError, message);
+        file_.close();
+        session_.close();
+        return EngineResult::Failed;
+    }
+
+    EngineResult canceled() {
+        session_.close();
+        file_.close();
+        task_.run_now = 0;
+        return EngineResult::Canceled;
+    }
+
+    // A name format without %DATABASE% or %TABLE% gives every file of a
+    // per-database or per-table run the same name; the later ones are
+    // numbered rather than written over what this run has just written.
+    std::string newFilePath(const std::string& database, const std::string& table) {
+        std::string path = backupFilePath(folder_, options_,
+                                          BackupNameValues{task_.name, task_.source.host, database, table, start_});
+        if (run_paths_.insert(path).second) return path;
+        const size_t dot = path.rfind('.');  // the ".sql" or ".php" just added
+        for (int n = 2;; ++n) {
+            std::string numbered = path.substr(0, dot) + "_" + std::to_string(n) + path.substr(dot);
+            if (run_paths_.insert(numbered).second) return numbered;
+        }
+    }
+
+    std::string singleFilePath() {
+        return layout_ == BackupLayout::SameFile ? options_.same_file_path : newFilePath("", "");
+    }
+
+    // Creates a file and writes its header; failures are logged.
+    bool openFile(const std::string& path) {
+        if (!file_.create(path)) {
+            context_.log(kLogError, "Failed to create the backup file! - " + path);
+            return false;
+        }
+        return writer_->writeHeader(file_);
+    }
+
+    // Writes the footer and closes the file. A file that failed on the way
+    // is abandoned: it is not listed as written and not compressed.
+    void finishFile() {
+        if (!file_.isOpen()) return;
+        const bool complete = !file_.failed() && writer_->writeFooter(file_);
+        const bool closed = file_.close();
+        if (complete && !closed)
+            context_.log(kLogError, "Failed to write the end of the backup file! - " + file_.path());
+        if (complete && closed) written_.push_back(file_.path());
+    }
+
+    // False when the run was asked to stop.
+    bool backupDatabase(const CDatabaseItem& database) {
+        const std::string& name = database.name;
+        context_.log(kLogInfo, "Backing up the database " + name + "...");
+        if (!session_.selectDatabase(name)) {
+            context_.log(kLogError, "Failed to use database " + name);
+            return true;
+        }
+        CharsetStep charset;
+        if (options_.flag(kOptSetCharset)) charset = session_.applyDatabaseCharset();
+        if (layout_ == BackupLayout::PerDatabase && !openFile(newFilePath(name, ""))) {
+            finishFile();
+            return true;
+        }
+        if (layout_ != BackupLayout::PerTable) {
+            if (file_.failed()) return true;
+            if (!writer_->writeDatabaseBlock(file_, name, charset.connection, charset.name)) {
+                if (layout_ == BackupLayout::PerDatabase) finishFile();
+                return true;
+            }
+        }
+        for (const CTableItem& table : database.tables) {
+            if (table.selected == 0) continue;
+            if (context_.stopRequested()) return false;
+            // A file that failed is abandoned; its remaining tables are skipped.
+            if (layout_ != BackupLayout::PerTable && file_.failed()) break;
+            const char* what = table.kind == kKindView ? "Backing up the view " : "Backing up the table ";
+            context_.log(kLogInfo, what + name + "." + table.table + "...");
+            if (layout_ == BackupLayout::PerTable) {
+                if (!openFile(newFilePath(name, table.table)) ||
+                    !writer_->writeDatabaseBlock(file_, name, charset.connection, charset.name)) {
+                    finishFile();
+                    continue;
+                }
+            }
+            if (writer_->writeTable(file_, name, table.table) == TableResult::Canceled) return false;
+            if (layout_ == BackupLayout::PerTable) finishFile();
+            if (context_.stopRequested()) return false;
+        }
+        if (layout_ == BackupLayout::PerDatabase) finishFile();
+        return true;
+    }
+
+    void compressFiles() {
+        context_.log(kLogInfo,
+                     formatCount("Compressing %lld SQL backup files...", static_cast<long long>(written_.size())));
+        long long compressed = 0;
+        for (std::string& path : written_) {
+            std::string target = path;
+            const int code = compressGzipFile(target, options_.compression_level);
+            if (code != kGzipDone) {
+                char head[96];
+                std::snprintf(head, sizeof head, "Failed to compress the SQL file! Error No: %d, File: ", code);
+                context_.log(kLogError, head + path);
+                continue;
+            }
+            std::error_code ec;
+            std::filesystem::remove(path, ec);
+            path = target;
+            ++compressed;
+        }
+        context_.log(kLogInfo, formatCount("Compress %lld SQL backup files successfully.", compressed));
+    }
+
+    void recordBackup() {
+        CBackupRecord record;
+        record.year = start_.year;
+        record.month = start_.month;
+        record.day = start_.day;
+        record.hour = start_.hour;
+        record.minute = start_.minute;
+        record.second = start_.second;
+        record.file_mode = options_.flag(kOptFileMode);
+        record.file_type = options_.flag(kOptFileType);
+        record.reserved = 0;
+        record.subdirectory = folder_.subdirectory;
+        record.files = written_;
+        std::lock_guard lock(task_.mutex());
+        task_.backups.push_back(std::move(record));
+    }
+
+    RunContext& context_;
+    CTask& task_;
+    const CBackupOptions options_;
+    const BackupLayout layout_;
+    TaskTime start_;
+    BackupFolder folder_;
+    MySqlSession session_;
+    std::optional<DumpWriter> writer_;
+    DumpFile file_;
+    std::vector<std::string> written_;
+    std::set<std::string> run_paths_;  // every new file name this run has used
+};
+
+}  // namespace
+
+EngineResult runBackupToFiles(RunContext& context, unsigned long version_override) {
+    BackupRun run(context, version_override);
+    return run.run();
+}
+
+}  // namespace keelvault

@@ -1,0 +1,471 @@
+#include "core/engine/dump_writer.h"
+
+#include <sys/socket.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "core/engine/create_table_text.h"
+#include "core/engine/mysql_session.h"
+#include "core/engine/row_values.h"
+#include "core/engine/sql_quote.h"
+#include "core/model/task_log.h"
+#include "core/scheduler/run_context.h"
+
+namespace keelvault {
+
+namespace {
+
+constexpr int kRowsPerInsert = 10;
+constexpr size_t kTemporaryPrefix = 17;  // "CREATE TEMPORARY "
+
+std::vector<std::string> charsetStatements(const std::string& charset, bool with_saves, unsigned long version) {
+    std::vector<std::string> lines;
+    if (charset.empty()) return lines;
+    if (with_saves) {
+        lines = {"SET @OLD_CHARACTER_SET_CLIENT=@@CHARACTER_SET_CLIENT",
+                 "SET @OLD_CHARACTER_SET_RESULTS=@@CHARACTER_SET_RESULTS",
+                 "SET @OLD_CHARACTER_SET_CONNECTION=@@CHARACTER_SET_CONNECTION",
+                 "SET @OLD_COLLATION_CONNECTION=@@COLLATION_CONNECTION"};
+    }
+    const std::string cs = escapeStringLiteral(charset);
+    lines.push_back("SET CHARACTER_SET_CLIENT='" + cs + "'");
+    lines.push_back("SET CHARACTER_SET_RESULTS='" + cs + "'");
+    lines.push_back("SET CHARACTER_SET_CONNECTION='" + cs + "'");
+    if (version >= kVersionSetNames) lines.push_back("SET NAMES '" + cs + "'");
+    return lines;
+}
+
+std::string fieldName(const MYSQL_FIELD& field) {
+    return std::string(field.name ? field.name : "", field.name_length);
+}
+
+// Holds a result and the session it streams from, so that leaving early
+// does not read the rest of a large table first.
+class StreamedRows {
+public:
+    StreamedRows(MySqlSession& session, ResultPtr result) : session_(session), result_(std::move(result)) {}
+    ~StreamedRows() { result_.reset(); }
+    MYSQL_RES* get() const { return result_.get(); }
+    // Breaks the connection so the unread rows are not fetched on release.
+    // The socket is reset on close rather than shut down politely: a server
+    // blocked on a full send window would otherwise hold the table's locks
+    // until its write timeout.
+    void abandon() {
+        if (MYSQL* mysql = session_.native()) {
+            const my_socket fd = mysql_get_socket(mysql);
+            if (fd != MARIADB_INVALID_SOCKET) {
+                const linger reset{1, 0};
+                setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+            }
+            mariadb_cancel(mysql);
+        }
+        result_.reset();
+    }
+
+private:
+    MySqlSession& session_;
+    ResultPtr result_;
+};
+
+}  // namespace
+
+std::string dumpTimeText(const TaskTime& t) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
+    return buf;
+}
+
+DumpWriter::DumpWriter(MySqlSession& session, RunContext& context, DumpSettings settings)
+    : session_(session), context_(context), settings_(std::move(settings)), quote_(settings_.quote()) {}
+
+bool DumpWriter::fileError(DumpFile& file, const std::string& message) {
+    context_.log(kLogError, message + file.path());
+    return false;
+}
+
+bool DumpWriter::serverError(const std::string& message) {
+    context_.log(kLogError, message);
+    return false;
+}
+
+bool DumpWriter::writeHeader(DumpFile& file) {
+    const std::string& eol = file.eol();
+    const std::string time = dumpTimeText(settings_.time);
+    std::string header;
+    if (file.form() == DumpForm::Sql) {
+        header = "-- Keelvault Professional Edition 2.0" + eol + "--" + eol + "-- Host: " + settings_.source.host +
+                 eol + "--" + eol + "-- MySQL Server Version: " + settings_.version_text + eol + "--" + eol + "-- " +
+                 time + eol + "--" + eol + "-- ------------------------------------------------------" + eol + eol;
+    } else {
+        header = "<?" + eol + "/**************************************************" + eol + "**" + eol +
+                 "** Keelvault 2.0 Professional Edition" + eol + "**" + eol + "** Host: " + settings_.source.host +
+                 eol + "**" + eol + "** MySQL Server Version: " + settings_.version_text + eol + "**" + eol + "** " +
+                 time + eol + "**" + eol + "**************************************************/" + eol + "?>" + eol +
+                 eol + "<?" + eol;
+    }
+    if (!file.write(header) || !file.flush())
+        return fileError(file, "Failed to write the title to the backup file! - ");
+    if (file.form() == DumpForm::Php) {
+        const CServerSettings& s = settings_.source;
+        const std::string connect = "  $conn = mysql_connect('" + phpQuoted(s.host) + ":" + std::to_string(s.port) +
+                                    "','" + phpQuoted(s.user) + "','" + phpQuoted(s.password) +
+                                    "') or die('Can not connect to server!');" + eol;
+        if (!file.write(connect) || !file.flush()) {
+            return fileError(file, "Failed to write the connect statement to the PHP file! - ");
+        }
+    }
+
+    const CBackupOptions& o = settings_.options;
+    std::vector<std::string> lines;
+    if (o.flag(kOptSetNames)) lines = charsetStatements(settings_.server_charset, true, settings_.version);
+    if (o.flag(kOptUniqueChecks)) {
+        lines.insert(lines.end(), {"SET @OLD_UNIQUE_CHECKS=@@UNIQUE_CHECKS", "SET UNIQUE_CHECKS=0"});
+    }
+    if (o.flag(kOptForeignKeyChecks)) {
+        lines.insert(lines.end(), {"SET @OLD_FOREIGN_KEY_CHECKS=@@FOREIGN_KEY_CHECKS", "SET FOREIGN_KEY_CHECKS=0"});
+    }
+    lines.insert(lines.end(), {"SET @OLD_SQL_MODE=@@SQL_MODE", "SET SQL_MODE='NO_AUTO_VALUE_ON_ZERO'"});
+    if (o.flag(kOptSqlNotes)) lines.insert(lines.end(), {"SET @OLD_SQL_NOTES=@@SQL_NOTES", "SET SQL_NOTES=0"});
+    if (!file.writeStatements(lines)) return fileError(file, "Failed to write the title to the backup file! - ");
+    return true;
+}
+
+bool DumpWriter::writeDatabaseBlock(DumpFile& file, const std::string& database, const std::string& charset,
+                                    const std::string& default_charset) {
+    const CBackupOptions& o = settings_.options;
+    const char* failure = "Failed to write the CREATE and USE database to the backup file! - ";
+    if (o.flag(kOptSetNames) && !file.writeStatements(charsetStatements(charset, false, settings_.version))) {
+        return fileError(file, failure);
+    }
+    if (!o.flag(kOptCreateDatabase)) return true;
+    std::string create = "CREATE DATABASE IF NOT EXISTS " + quoteName(database, quote_);
+    if (settings_.version >= kVersionSetNames && !default_charset.empty()) {
+        create += " DEFAULT CHARACTER SET " + default_charset;
+    }
+    const std::string& eol = file.eol();
+    std::string block;
+    if (file.form() == DumpForm::Sql) {
+        block = create + ";" + eol + "USE " + quoteName(database, quote_) + ";" + eol + eol;
+    } else {
+        const std::string name = phpQuoted(database);
+        block = "  mysql_query('" + phpQuoted(create) + ";',$conn) or die('Failed to create database " + name + "!');" +
+                eol + "  mysql_select_db('" + name + "',$conn) or die('Failed to select database " + name + "!');" +
+                eol;
+    }
+    if (!file.write(block)) return fileError(file, failure);
+    file.current_database = database;
+    return true;
+}
+
+TableResult DumpWriter::writeTable(DumpFile& file, const std::string& database, const std::string& name) {
+    const CBackupOptions& o = settings_.options;
+    const std::string q = quoteName(name, quote_);
+    if (o.flag(kOptFlushTables)) session_.execute("FLUSH TABLE " + q);
+    if (o.flag(kOptLockTables)) session_.execute("LOCK TABLES " + q + " READ LOCAL");
+    // A lock taken here must not outlive the table, whichever way it ends.
+    struct Unlock {
+        MySqlSession& session;
+        bool on;
+        ~Unlock() {
+            if (on && session.isOpen()) session.execute("UNLOCK TABLES");
+        }
+    } unlock{session_, o.flag(kOptLockTables) != 0};
+
+    const uint8_t kind = session_.tableKind(name);
+    std::string engine = "MyISAM";
+    {
+        const std::string status_query = "SHOW TABLE STATUS LIKE '" + escapeForLike(name) + "'";
+        if (mysql_real_query(session_.native(), status_query.data(), static_cast<unsigned long>(status_query.size()))) {
+            serverError("Failed to show table status: " + name);
+            return TableResult::Failed;
+        }
+        ResultPtr status(mysql_store_result(session_.native()));
+        if (!status) {
+            serverError("No result of show table status: " + name);
+            return TableResult::Failed;
+        }
+        MYSQL_ROW row = mysql_fetch_row(status.get());
+        if (row && mysql_num_fields(status.get()) >= 2 && row[1]) engine = row[1];
+    }
+    ResultPtr columns(mysql_list_fields(session_.native(), name.c_str(), nullptr));
+    if (!columns) {
+        serverError("No result of list table fields: " + name);
+        return TableResult::Failed;
+    }
+    const unsigned int column_count = mysql_num_fields(columns.get());
+    const MYSQL_FIELD* fields = mysql_fetch_fields(columns.get());
+
+    if (!o.flag(kOptStructure)) {
+        context_.log(kLogInfo, "Structure option is unchecked.");
+    } else {
+        if (o.flag(kOptDropTable)) {
+            std::vector<std::string> drops;
+            if (kind == kKindView) drops.push_back("DROP VIEW IF EXISTS " + q);
+            drops.push_back("DROP TABLE IF EXISTS " + q);
+            if (!file.writeStatements(drops)) {
+                fileError(file, "Failed to write the CREATE TABLE to the backup file! - ");
+                return TableResult::Failed;
+            }
+        }
+        if (kind == kKindView) {
+            const TableResult view = writeView(file, database, name, q);
+            if (view != TableResult::Done) return view;
+        } else {
+            const std::string create = createTableStatement(session_, name, engine, fields, column_count, quote_,
+                                                            settings_.version >= kVersionShowCreateTable);
+            if (create.empty()) {
+                serverError("Failed to get create table! - " + name);
+                return TableResult::Failed;
+            }
+            if (!file.writeStatement(create)) {
+                fileError(file, "Failed to write the CREATE TABLE to the backup file! - ");
+                return TableResult::Failed;
+            }
+        }
+    }
+    if (kind == kKindView) return TableResult::Done;
+
+    if (o.flag(kOptDeleteRecords) && !file.writeStatement("DELETE FROM " + q)) {
+        fileError(file, "Failed to write the DELETE to the backup file! - ");
+        return TableResult::Failed;
+    }
+    if (!o.flag(kOptRecords)) return TableResult::Done;
+    if (context_.stopRequested()) return TableResult::Canceled;
+
+    std::string column_list;
+    if (o.flag(kOptCompleteInsert)) {
+        column_list = "(";
+        for (unsigned int i = 0; i < column_count; ++i) {
+            if (i) column_list += ",";
+            column_list += quoteName(fieldName(fields[i]), quote_);
+        }
+        column_list += ")";
+    }
+    columns.reset();
+    return writeRecords(file, name, q, column_list);
+}
+
+TableResult DumpWriter::writeView(DumpFile& file, const std::string& database, const std::string& name,
+                                  const std::string& q) {
+    // An empty table with the view's columns stands in for the view until
+    // the footer, so views on views and tables that name the view load in
+    // any order.
+    if (!session_.execute("CREATE TEMPORARY TABLE " + q + " SELECT * FROM " + q + " WHERE 0")) {
+        serverError("Failed to create temporary table for the view " + name);
+        return TableResult::Failed;
+    }
+    std::string placeholder = showCreateText(session_, name);
+    session_.execute("DROP TEMPORARY TABLE " + q);
+    if (placeholder.size() <= kTemporaryPrefix) {
+        serverError("Failed to show temporary table for the view " + name);
+        return TableResult::Failed;
+    }
+    placeholder = "CREATE " + placeholder.substr(kTemporaryPrefix);
+    while (!placeholder.empty() && placeholder.back() == ';') placeholder.pop_back();
+    if (!file.writeStatement(placeholder)) {
+        fileError(file, "Failed to write create temporary table for the view " + name + " to the backup file! - ");
+        return TableResult::Failed;
+    }
+    std::string definition = showCreateText(session_, name);
+    while (!definition.empty() && definition.back() == ';') definition.pop_back();
+    if (definition.empty()) {
+        serverError("Failed to show view " + name);
+        return TableResult::Failed;
+    }
+    file.pending_views.push_back(DumpFile::PendingView{database, name, std::move(definition)});
+    context_.log(kLogInfo, "Backup the view " + database + "." + name + " - OK");
+    return TableResult::Done;
+}
+
+TableResult DumpWriter::writeRecords(DumpFile& file, const std::string& name, const std::string& q,
+                                     const std::string& column_list) {
+    const CBackupOptions& o = settings_.options;
+    MYSQL* mysql = session_.native();
+    const std::string select = "SELECT * FROM " + q;
+    if (mysql_real_query(mysql, select.data(), static_cast<unsigned long>(select.size())) != 0) {
+        serverError("Failed to get all records of table " + name + " !");
+        return TableResult::Failed;
+    }
+    StreamedRows rows(session_, ResultPtr(mysql_use_result(mysql)));
+    if (!rows.get()) {
+        serverError("No records of the table " + name);
+        return TableResult::Failed;
+    }
+
+    if (o.flag(kOptDisableKeys) && !file.writeStatement("ALTER TABLE " + q + " DISABLE KEYS")) {
+        fileError(file, "Failed to write DISABLE KEYS to the backup file! - ");
+        return TableResult::Failed;
+    }
+    if (o.flag(kOptAddLockTables) && !file.writeStatement("LOCK TABLES " + q + " WRITE")) {
+        fileError(file, "Failed to write LOCK TABLES to the backup file! - ");
+        return TableResult::Failed;
+    }
+    if (o.flag(kOptAutocommit) && !file.writeStatement("SET AUTOCOMMIT=0;")) {
+        fileError(file, "Failed to write SET AUTOCOMMIT to the backup file! - ");
+        return TableResult::Failed;
+    }
+
+    std::string prefix = o.flag(kOptReplace) ? "REPLACE" : "INSERT";
+    if (o.flag(kOptInsertDelayed)) prefix += " DELAYED";
+    if (o.flag(kOptInsertIgnore)) prefix += " IGNORE";
+    prefix += " INTO " + q + column_list + " VALUES ";
+
+    const bool multiple = o.flag(kOptMultipleRows) != 0;
+    const uint8_t buffer_mode = settings_.buffer.mode;
+    const size_t batch_size = settings_.buffer.records > 0 ? static_cast<size_t>(settings_.buffer.records) : 1;
+    const char* direct_failure = multiple ? "Failed to write multi-rows records to the backup file! - "
+                                          : "Failed to write a record to the backup file! - ";
+    const char* batch_failure = "Failed to write some records to the backup file! - ";
+
+    std::vector<std::string> batch;
+    std::string statement = prefix;
+    std::string values;
+    int pending_rows = 0;
+    long long row_count = 0;
+    bool write_failed = false;
+
+    // Hands a finished statement on by the buffer mode; false on a failed write.
+    auto emit = [&](std::string& text) {
+        if (buffer_mode == 0) {
+            if (file.writeStatement(text)) return true;
+            fileError(file, direct_failure);
+            return false;
+        }
+        batch.push_back(std::move(text));
+        if (buffer_mode == 1 && batch.size() >= batch_size) {
+            const bool ok = file.writeStatements(batch);
+            batch.clear();
+            if (!ok) fileError(file, batch_failure);
+            return ok;
+        }
+        return true;
+    };
+
+    MYSQL_RES* result = rows.get();
+    const unsigned int count = mysql_num_fields(result);
+    const MYSQL_FIELD* fields = mysql_fetch_fields(result);
+    while (MYSQL_ROW row = mysql_fetch_row(result)) {
+        if (context_.stopRequested()) {
+            rows.abandon();
+            return TableResult::Canceled;
+        }
+        const unsigned long* lengths = mysql_fetch_lengths(result);
+        ++row_count;
+        values.clear();
+        appendRowValues(values, mysql, row, lengths, fields, count);
+        if (!multiple) {
+            statement.assign(prefix);
+            statement += values;
+            if (!emit(statement)) {
+                write_failed = true;
+                break;
+            }
+            continue;
+        }
+        statement.reserve(statement.size() + values.size() + 20);
+        statement += values;
+        if (++pending_rows < kRowsPerInsert) {
+            statement += ',';
+            continue;
+        }
+        const bool ok = emit(statement);
+        statement.assign(prefix);
+        pending_rows = 0;
+        if (!ok) {
+            write_failed = true;
+            break;
+        }
+    }
+    if (write_failed) return TableResult::Failed;
+    // A fetch error (a lost connection) means rows are missing: the table is
+    // not complete and must not be reported as backed up.
+    const unsigned int fetch_error = mysql_errno(mysql);
+    const std::string fetch_error_text = fetch_error ? mysql_error(mysql) : "";
+
+    if (!batch.empty()) {
+        if (!file.writeStatements(batch)) {
+            fileError(file, batch_failure);
+            return TableResult::Failed;
+        }
+        batch.clear();
+    }
+    if (multiple && pending_rows > 0) {
+        if (statement.back() == ',') statement.pop_back();
+        if (!file.writeStatement(statement)) {
+            fileError(file, "Failed to write multi-row records to the backup file! - ");
+            return TableResult::Failed;
+        }
+    }
+    if (o.flag(kOptAddLockTables) && !file.writeStatement("UNLOCK TABLES")) {
+        fileError(file, "Failed to write UNLOCK TABLES to the backup file! - ");
+        return TableResult::Failed;
+    }
+    if (o.flag(kOptDisableKeys) && !file.writeStatement("ALTER TABLE " + q + " ENABLE KEYS")) {
+        fileError(file, "Failed to write ENABLE KEYS to the backup file! - ");
+        return TableResult::Failed;
+    }
+    if (o.flag(kOptAutocommit) && !file.writeStatement("COMMIT")) {
+        fileError(file, "Failed to write COMMIT to the backup file! - ");
+        return TableResult::Failed;
+    }
+    if (fetch_error) {
+        char detail[64];
+        std::snprintf(detail, sizeof detail, "  Error NO. %u  ", fetch_error);
+        serverError("Failed to get all records of table " + name + " !" + detail + fetch_error_text);
+        return TableResult::Failed;
+    }
+    // The rows must have reached the system before the table counts as done.
+    if (!file.flush()) {
+        fileError(file, multiple ? "Failed to write multi-row records to the backup file! - "
+                                 : "Failed to write a record to the backup file! - ");
+        return TableResult::Failed;
+    }
+    char done[96];
+    std::snprintf(done, sizeof done, "Backup the records from the table OK - %lld records", row_count);
+    context_.log(kLogInfo, done);
+    return TableResult::Done;
+}
+
+bool DumpWriter::writeFooter(DumpFile& file) {
+    const CBackupOptions& o = settings_.options;
+    for (const DumpFile::PendingView& view : file.pending_views) {
+        std::vector<std::string> lines;
+        // Views of an earlier database in the same file go back into it.
+        if (o.flag(kOptCreateDatabase) && view.database != file.current_database) {
+            lines.push_back("USE " + quoteName(view.database, quote_));
+            file.current_database = view.database;
+        }
+        const std::string q = quoteName(view.name, quote_);
+        lines.push_back("DROP TABLE IF EXISTS " + q);
+        lines.push_back("DROP VIEW IF EXISTS " + q);
+        lines.push_back(view.definition);
+        if (!file.writeStatements(lines)) return fileError(file, "Failed to write CREATE VIEW to the backup file! - ");
+    }
+    file.pending_views.clear();
+
+    std::vector<std::string> lines = {"SET SQL_MODE=@OLD_SQL_MODE"};
+    if (o.flag(kOptForeignKeyChecks)) lines.push_back("SET FOREIGN_KEY_CHECKS=@OLD_FOREIGN_KEY_CHECKS");
+    if (o.flag(kOptUniqueChecks)) lines.push_back("SET UNIQUE_CHECKS=@OLD_UNIQUE_CHECKS");
+    if (o.flag(kOptSqlNotes)) lines.push_back("SET SQL_NOTES=@OLD_SQL_NOTES");
+    if (o.flag(kOptSetNames) && !settings_.server_charset.empty()) {
+        lines.insert(lines.end(), {"SET CHARACTER_SET_CLIENT=@OLD_CHARACTER_SET_CLIENT",
+                                   "SET CHARACTER_SET_RESULTS=@OLD_CHARACTER_SET_RESULTS",
+                                   "SET CHARACTER_SET_CONNECTION=@OLD_CHARACTER_SET_CONNECTION",
+                                   "SET COLLATION_CONNECTION=@OLD_COLLATION_CONNECTION"});
+    }
+    if (!file.writeStatements(lines) || !file.flush()) {
+        return fileError(file, "Failed to write the end of the backup file! - ");
+    }
+    if (file.form() == DumpForm::Php) {
+        const std::string& eol = file.eol();
+        const std::string footer = "  mysql_close($conn);" + eol + "  echo 'Finished';" + eol + "?>" + eol;
+        if (!file.write(footer) || !file.flush()) {
+            return fileError(file, "Failed to write PHP mysql_close to the bakcup file! - ");
+        }
+    }
+    return true;
+}
+
+}  // namespace keelvault

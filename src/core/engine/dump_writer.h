@@ -1,0 +1,69 @@
+#pragma once
+
+#include <string>
+
+#include "core/engine/dump_file.h"
+#include "core/model/task.h"
+#include "core/model/task_time.h"
+
+namespace keelvault {
+
+class MySqlSession;
+class RunContext;
+
+// What a backup run hands the dump writer.
+struct DumpSettings {
+    CBackupOptions options;
+    CBufferOptions buffer;
+    CServerSettings source;      // host in the header; host, port, user, password in the PHP connect line
+    std::string version_text;    // server version text for the header
+    unsigned long version = 0;   // server version number for the thresholds
+    std::string server_charset;  // character set the file's SET lines name; empty for none
+    TaskTime time;               // backup time in the header
+
+    bool quote() const { return options.flag(kOptQuoteNames) && version >= 32306; }
+};
+
+// How writing one table or view ended.
+enum class TableResult { Done, Failed, Canceled };
+
+// "-- 2006-05-01 09:05:07" style time of the header.
+std::string dumpTimeText(const TaskTime& t);
+
+// Writes the statement stream of a backup file from a live server: header,
+// session lines, database blocks, tables and views, footer. Failures are
+// logged to the run's task log with the file path.
+class DumpWriter {
+public:
+    DumpWriter(MySqlSession& session, RunContext& context, DumpSettings settings);
+
+    // Header (and in the PHP form the connect line), then the session lines.
+    bool writeHeader(DumpFile& file);
+    // The database's character-set lines and the create-and-use block.
+    // `charset` is the database's connection character set for the SET
+    // lines, `default_charset` its own default for CREATE DATABASE.
+    bool writeDatabaseBlock(DumpFile& file, const std::string& database, const std::string& charset,
+                            const std::string& default_charset);
+    // One table or view of the selected database; `database` names it in logs.
+    TableResult writeTable(DumpFile& file, const std::string& database, const std::string& name);
+    // Deferred views, restoring lines and, in the PHP form, the PHP footer;
+    // then the data are flushed to the system.
+    bool writeFooter(DumpFile& file);
+
+    const DumpSettings& settings() const { return settings_; }
+
+private:
+    bool fileError(DumpFile& file, const std::string& message);
+    bool serverError(const std::string& message);
+    std::string charsetLines(const std::string& charset, bool with_saves) const;
+    TableResult writeView(DumpFile& file, const std::string& database, const std::string& name, const std::string& q);
+    TableResult writeRecords(DumpFile& file, const std::string& name, const std::string& q,
+                             const std::string& column_list);
+
+    MySqlSession& session_;
+    RunContext& context_;
+    DumpSettings settings_;
+    bool quote_;
+};
+
+}  // namespace keelvault

@@ -1,0 +1,126 @@
+#include "core/engine/row_values.h"
+
+namespace keelvault {
+
+namespace {
+
+enum class ValueStyle { Bare, Quoted, Hex, Escaped };
+
+ValueStyle styleFor(enum_field_types type) {
+    switch (type) {
+        case MYSQL_TYPE_TINY:
+        case MYSQL_TYPE_SHORT:
+        case MYSQL_TYPE_LONG:
+        case MYSQL_TYPE_FLOAT:
+        case MYSQL_TYPE_DOUBLE:
+        case MYSQL_TYPE_NULL:
+        case MYSQL_TYPE_LONGLONG:
+        case MYSQL_TYPE_INT24:
+            return ValueStyle::Bare;
+        case MYSQL_TYPE_BIT:
+        case MYSQL_TYPE_GEOMETRY:
+            return ValueStyle::Hex;
+        case MYSQL_TYPE_DECIMAL:
+        case MYSQL_TYPE_NEWDECIMAL:
+        case MYSQL_TYPE_TIMESTAMP:
+        case MYSQL_TYPE_DATE:
+        case MYSQL_TYPE_TIME:
+        case MYSQL_TYPE_DATETIME:
+        case MYSQL_TYPE_YEAR:
+        case MYSQL_TYPE_NEWDATE:
+        case MYSQL_TYPE_TIMESTAMP2:
+        case MYSQL_TYPE_DATETIME2:
+        case MYSQL_TYPE_TIME2:
+            return ValueStyle::Quoted;
+        default:
+            // Strings, blobs, ENUM, SET, JSON and any type added later.
+            return ValueStyle::Escaped;
+    }
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
+
+void appendHex(std::string& out, const char* value, unsigned long length) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    out += "0x";
+    const size_t at = out.size();
+    out.resize(at + 2 * static_cast<size_t>(length));
+    for (unsigned long i = 0; i < length; ++i) {
+        const auto byte = static_cast<unsigned char>(value[i]);
+        out[at + 2 * i] = kDigits[byte >> 4];
+        out[at + 2 * i + 1] = kDigits[byte & 0x0F];
+    }
+}
+
+void appendEscaped(std::string& out, MYSQL* mysql, const char* value, unsigned long length) {
+    out += '\'';
+    const size_t at = out.size();
+    out.resize(at + 2 * static_cast<size_t>(length) + 1);
+    const unsigned long written = mysql_real_escape_string(mysql, out.data() + at, value, length);
+    out.resize(at + written);
+    out += '\'';
+}
+
+}  // namespace
+
+void appendColumnValue(std::string& out, MYSQL* mysql, const char* value, unsigned long length,
+                       const MYSQL_FIELD& field) {
+    if (!value) {
+        out += "NULL";
+        return;
+    }
+    switch (styleFor(field.type)) {
+        case ValueStyle::Bare: {
+            // Numbers stand bare; an empty text would leave a hole in the list.
+            unsigned long first = 0, last = length;
+            while (first < last && isBlank(value[first])) ++first;
+            while (last > first && isBlank(value[last - 1])) --last;
+            if (first == last) {
+                out += "NULL";
+            } else {
+                out.append(value + first, last - first);
+            }
+            return;
+        }
+        case ValueStyle::Quoted:
+            out += '\'';
+            out.append(value, length);
+            out += '\'';
+            return;
+        case ValueStyle::Hex:
+            if (length == 0) {
+                out += "''";
+            } else {
+                appendHex(out, value, length);
+            }
+            return;
+        case ValueStyle::Escaped:
+            if (length == 0) {
+                out += "''";
+            } else {
+                appendEscaped(out, mysql, value, length);
+            }
+            return;
+    }
+}
+
+void appendRowValues(std::string& out, MYSQL* mysql, MYSQL_ROW row, const unsigned long* lengths,
+                     const MYSQL_FIELD* fields, unsigned int count) {
+    out += '(';
+    for (unsigned int i = 0; i < count; ++i) {
+        if (i) out += ',';
+        appendColumnValue(out, mysql, row[i], lengths[i], fields[i]);
+    }
+    out += ')';
+}
+
+std::string formatRowValues(MYSQL* mysql, MYSQL_ROW row, const unsigned long* lengths, const MYSQL_FIELD* fields,
+                            unsigned int count) {
+    std::string out;
+    appendRowValues(out, mysql, row, lengths, fields, count);
+    return out;
+}
+
+}  // namespace keelvault
