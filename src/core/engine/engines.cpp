@@ -1,12 +1,16 @@
 #include "core/engine/engines.h"
 
 #include "core/engine/backup_files_engine.h"
+#include "core/engine/execute_script_engine.h"
+#include "core/engine/restore_engine.h"
 #include "core/scheduler/task_environment.h"
 
 namespace keelvault {
 
 void registerBuiltinEngines(TaskEnvironment& env) {
     env.registerEngine(kTypeBackupToFiles, [](RunContext& context) { return runBackupToFiles(context); });
+    env.registerEngine(kTypeExecuteScript, [](RunContext& context) { return runExecuteScript(context); });
+    env.registerEngine(kTypeRestoreFromFiles, [](RunContext& context) { return runRestoreFromFiles(context); });
 }
 
 }  // namespace keelvault

@@ -1,0 +1,158 @@
+#include "core/engine/restore_engine.h"
+
+#include <unistd.h>
+
+#include <cctype>
+#include <string>
+#include <vector>
+
+#include "core/engine/gzip_unpack.h"
+#include "core/engine/mysql_session.h"
+#include "core/model/task_log.h"
+#include "core/scheduler/run_context.h"
+
+namespace keelvault {
+
+namespace {
+
+constexpr uint8_t kFileKindSql = 0;
+constexpr uint8_t kFileKindGzip = 1;
+
+bool hasGzExtension(const std::string& path) {
+    if (path.size() < 3) return false;
+    std::string tail = path.substr(path.size() - 3);
+    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return tail == ".gz";
+}
+
+// Deletes the SQL file unpacked for one entry however the entry is left.
+class UnpackedFile {
+public:
+    UnpackedFile() = default;
+    ~UnpackedFile() { remove(); }
+    UnpackedFile(const UnpackedFile&) = delete;
+    UnpackedFile& operator=(const UnpackedFile&) = delete;
+
+    void set(const std::string& path) { path_ = path; }
+    void remove() {
+        if (!path_.empty()) ::unlink(path_.c_str());
+        path_.clear();
+    }
+
+private:
+    std::string path_;
+};
+
+class RestoreRun {
+public:
+    RestoreRun(RunContext& context, const SqlFileReaderFactory& make_reader)
+        : context_(context), task_(context.task()), make_reader_(make_reader) {}
+
+    EngineResult run() {
+        if (task_.restore_files.empty()) {
+            context_.log(kLogError, "There are not any files to restore!");
+            return EngineResult::Failed;
+        }
+        context_.log(kLogInfo, "Connecting to the destination MySQL server (" + task_.destination.host + ")... ");
+        session_.registerWith(context_);
+        if (!session_.open(task_.destination)) {
+            context_.log(kLogError, connectFailedLogText(session_.errorNumber(), session_.errorText()));
+            return EngineResult::Failed;
+        }
+        context_.log(kLogInfo, connectSucceededLogText(session_.versionText()));
+        context_.log(kLogInfo, "Restoring MySQL databases by SQL/GZIP files: " +
+                                   std::to_string(task_.restore_files.size()) + " files");
+
+        bool stop = false;
+        for (const CRestoreFile& entry : task_.restore_files) {
+            if (context_.stopRequested()) return EngineResult::Canceled;
+            if (entry.kind != kFileKindSql && entry.kind != kFileKindGzip) continue;
+            const Outcome outcome = restoreEntry(entry);
+            if (outcome == Outcome::Canceled) return EngineResult::Canceled;
+            if (context_.stopRequested()) return EngineResult::Canceled;
+            if (outcome == Outcome::Stop) {
+                stop = true;
+                break;
+            }
+        }
+        session_.close();
+        return stop ? EngineResult::Failed : EngineResult::Finished;
+    }
+
+private:
+    enum class Outcome { Next, Stop, Canceled };
+
+    bool continueOnSqlError() const { return task_.restore_options.continue_on_sql_error != 0; }
+    bool continueOnFileError() const { return task_.restore_options.continue_on_file_error != 0; }
+
+    Outcome restoreEntry(const CRestoreFile& entry) {
+        context_.log(kLogInfo, "Restoring...  " + entry.full_path);
+        std::string path = entry.full_path;
+        UnpackedFile unpacked;
+        if (entry.kind == kFileKindGzip && hasGzExtension(path)) {
+            const int code = unpackGzipFile(path);
+            if (code != kGunzipDone) {
+                context_.log(kLogError, "Failed to uncompress the GZIP file! Error No: " + std::to_string(code) +
+                                            ", File: " + entry.full_path);
+                return Outcome::Next;
+            }
+            unpacked.set(path);
+        }
+        if (context_.stopRequested()) return Outcome::Canceled;
+
+        std::unique_ptr<SqlFileReader> reader = make_reader_ ? make_reader_() : std::make_unique<SqlFileReader>();
+        if (!reader->open(path)) {
+            context_.log(kLogError, "Failed to open the file!");
+            return continueOnFileError() ? Outcome::Next : Outcome::Stop;
+        }
+        const Outcome outcome = replay(*reader);
+        reader->close();
+        return outcome;
+    }
+
+    // Sends every statement of an open file. After a failing statement with
+    // the SQL flag clear the rest of its batch is skipped, but later batches
+    // of the same file are still read and sent; the run stops after the file.
+    Outcome replay(SqlFileReader& reader) {
+        bool stop = false;
+        std::vector<std::string> statements;
+        reader.seekToStart();
+        while (reader.position() < reader.length()) {
+            if (context_.stopRequested()) return Outcome::Canceled;
+            if (reader.readStatements(statements, task_.buffer_options) == 0) {
+                context_.log(kLogError, "Failed to get some SQL statement from the file!");
+                if (!continueOnFileError()) return Outcome::Stop;
+                // Going on: the statements completed before the fault are still sent.
+            }
+            for (std::string& statement : statements) {
+                if (context_.stopRequested()) return Outcome::Canceled;
+                if (!statement.empty() && statement.back() == ';') statement.pop_back();
+                if (statement.empty()) continue;
+                if (session_.execute(statement)) continue;
+                // A blocked call cancelled by a stop fails; that is not the statement's fault.
+                if (context_.stopRequested()) return Outcome::Canceled;
+                context_.log(kLogError, "Failed to execute the SQL statement: " + statement);
+                if (!continueOnSqlError()) {
+                    stop = true;
+                    break;
+                }
+            }
+            statements.clear();
+        }
+        return stop ? Outcome::Stop : Outcome::Next;
+    }
+
+    RunContext& context_;
+    const CTask& task_;
+    const SqlFileReaderFactory& make_reader_;
+    MySqlSession session_;
+};
+
+}  // namespace
+
+EngineResult runRestoreFromFiles(RunContext& context, const SqlFileReaderFactory& make_reader) {
+    RestoreRun run(context, make_reader);
+    return run.run();
+}
+
+}  // namespace keelvault
