@@ -2,6 +2,7 @@
 
 #include "core/engine/backup_files_engine.h"
 #include "core/engine/execute_script_engine.h"
+#include "core/engine/export_engine.h"
 #include "core/engine/restore_engine.h"
 #include "core/scheduler/task_environment.h"
 
@@ -11,6 +12,7 @@ void registerBuiltinEngines(TaskEnvironment& env) {
     env.registerEngine(kTypeBackupToFiles, [](RunContext& context) { return runBackupToFiles(context); });
     env.registerEngine(kTypeExecuteScript, [](RunContext& context) { return runExecuteScript(context); });
     env.registerEngine(kTypeRestoreFromFiles, [](RunContext& context) { return runRestoreFromFiles(context); });
+    env.registerEngine(kTypeExport, [](RunContext& context) { return runExportTask(context); });
 }
 
 }  // namespace keelvault
