@@ -36,11 +36,11 @@ bench_sql() {
 bench_make_db() {
   if [ "$(bench_sql 1 -N -e 'SELECT COUNT(*) FROM bench.t' 2>/dev/null)" = 1000000 ]; then return 0; fi
   echo "Creating the benchmark database (1,000,000 rows)..." >&2
-  bench_sql 1 -e "DROP DATABASE IF EXISTS bench; CREATE DATABASE bench;
+  bench_sql 1 -e "DROP DATABASE IF EXISTS bench; CREATE DATABASE bench; USE bench;
     CREATE TABLE bench.t (id INT PRIMARY KEY AUTO_INCREMENT, a INT, b BIGINT, c VARCHAR(100), d DATETIME,
       e DECIMAL(10,2), f TEXT) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
     INSERT INTO bench.t (a, b, c, d, e, f) SELECT seq, seq*1000003, CONCAT('name-', seq, ' O''Brien'),
-      '2024-01-01' + INTERVAL seq SECOND, seq/7, REPEAT('x', seq % 200) FROM seq_1_to_1000000;"
+      '2024-01-01' + INTERVAL seq SECOND, seq/7, REPEAT('x', seq % 200) FROM bench.seq_1_to_1000000;"
 }
 
 # Runs a shell command line once; prints "seconds peak_kb".

@@ -1,0 +1,684 @@
+#include "core/engine/server_copy_engine.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/engine/create_table_text.h"
+#include "core/engine/mysql_session.h"
+#include "core/engine/row_values.h"
+#include "core/engine/selection_resolver.h"
+#include "core/engine/sql_quote.h"
+#include "core/model/task_log.h"
+#include "core/scheduler/run_context.h"
+
+namespace keelvault {
+
+namespace {
+
+constexpr int kRowsPerStatement = 10;
+// Rows between stop checks inside a table, so a long table can be stopped.
+constexpr long long kRowsPerStopCheck = 1000;
+
+std::string printf1(const char* format, const std::string& value) {
+    const int size = std::snprintf(nullptr, 0, format, value.c_str());
+    std::string out(static_cast<size_t>(std::max(size, 0)) + 1, '\0');
+    std::snprintf(out.data(), out.size(), format, value.c_str());
+    out.pop_back();
+    return out;
+}
+
+std::string withoutPathMarks(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c != '.' && c != '\\' && c != '/') out += c;
+    }
+    const auto first = out.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return out.substr(first, out.find_last_not_of(" \t") - first + 1);
+}
+
+void replaceAll(std::string& text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+}
+
+std::string twoDigits(int value) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%02d", value);
+    return buf;
+}
+
+// Which texts a run logs: the backup kinds and the restore kinds differ only in wording.
+struct Wording {
+    const char* no_databases;
+    const char* starting;
+    const char* database;
+    const char* table;
+    const char* view;
+    const char* view_done;
+    const char* records_done;
+};
+
+constexpr Wording kBackupWording{"There are not any databases to backup!",
+                                 "Backing up the selected databases and tables...",
+                                 "Backing up the database ",
+                                 "Backing up the table ",
+                                 "Backing up the view ",
+                                 "Backup the view ",
+                                 "Backup the records from the table OK - %d records"};
+constexpr Wording kRestoreWording{"There are not any databases to restore!",
+                                  "Restoring the selected databases and tables...",
+                                  "Restoring the database ",
+                                  "Restoring the table ",
+                                  "Restoring the view ",
+                                  "Restore the view ",
+                                  "Restore the records from the table OK - %d records"};
+
+// How one step of a run ended.
+enum class Flow { Go, Stop };
+
+class CopyRun {
+public:
+    CopyRun(RunContext& context, const ServerCopyProbe& probe)
+        : context_(context),
+          task_(context.task()),
+          options_(task_.backup_options),
+          probe_(probe),
+          restore_(task_.task_type == kTypeRestoreFromServer || task_.task_type == kTypeRestoreFromDatabase),
+          another_database_(task_.task_type == kTypeBackupToDatabase || task_.task_type == kTypeRestoreFromDatabase),
+          words_(restore_ ? kRestoreWording : kBackupWording) {
+        source_.setVersionOverride(probe.source_version);
+        destination_.setVersionOverride(probe.destination_version);
+        source_.registerWith(context_);
+        destination_.registerWith(context_);
+    }
+
+    EngineResult run() {
+        {
+            std::lock_guard lock(task_.mutex());
+            start_ = task_.last_run;
+        }
+        if (start_.year == 0) start_ = context_.now();
+        if (context_.stopRequested()) return canceled();
+        if (task_.databases.empty()) {
+            context_.log(kLogError, words_.no_databases);
+            return EngineResult::Failed;
+        }
+
+        context_.log(kLogInfo, "Connecting to the source MySQL server (" + task_.source.host + ")... ");
+        if (!source_.open(task_.source)) {
+            context_.log(kLogError,
+                         connectFailedLogText(source_.errorNumber(), source_.errorText(), ServerRole::Source));
+            return EngineResult::Failed;
+        }
+        context_.log(kLogInfo,
+                     "Connect to the source MySQL server successfully!  MySQL version: " + source_.versionText());
+        const unsigned long source_version = source_.versionNumber();
+        quote_ = option(kOptQuoteNames) && source_version >= kVersionQuoteNames;
+        show_create_ = source_version >= kVersionShowCreateTable;
+        set_names_ = source_version >= kVersionSetNames;
+        if (context_.stopRequested()) return canceled();
+
+        context_.log(kLogInfo, "Connecting to the destination MySQL server (" + task_.destination.host + ")... ");
+        if (!destination_.open(task_.destination)) {
+            context_.log(kLogError, connectFailedLogText(destination_.errorNumber(), destination_.errorText(),
+                                                         ServerRole::Destination));
+            closeBoth();
+            return EngineResult::Failed;
+        }
+        context_.log(kLogInfo, "Connect to the destination MySQL server successfully!  MySQL version: " +
+                                   destination_.versionText());
+        charset_clause_ = destination_.versionNumber() >= kVersionSetNames;
+        if (probe_.on_connected) probe_.on_connected(source_.native(), destination_.native());
+        if (context_.stopRequested()) return canceled();
+
+        std::string charset;
+        if (option(kOptSetCharset)) charset = source_.applyServerCharset().connection;
+        if (context_.stopRequested()) return canceled();
+
+        context_.log(kLogInfo, words_.starting);
+        applyDestinationSettings(charset);
+        if (context_.stopRequested()) return canceled();
+
+        if (option(kOptFlushLogs)) toSource("FLUSH LOGS");
+        // The restore kinds copy the stored selection as it is.
+        const bool new_tables = !restore_ && option(kOptNewTables);
+        const bool new_databases = !restore_ && option(kOptNewDatabases);
+        const std::vector<CDatabaseItem> databases =
+            resolveSelection(source_, task_.databases, new_tables, new_databases);
+        if (context_.stopRequested()) return canceled();
+
+        const size_t count = another_database_ ? std::min<size_t>(1, databases.size()) : databases.size();
+        for (size_t i = 0; i < count; ++i) {
+            if (databases[i].selected == 0) continue;
+            if (copyDatabase(databases[i]) == Flow::Stop) return canceled();
+            if (context_.stopRequested()) return canceled();
+        }
+
+        restoreDestinationSettings();
+        closeBoth();
+        return EngineResult::Finished;
+    }
+
+private:
+    bool option(int index) const { return options_.flag(index) != 0; }
+    std::string qt(const std::string& name) const { return quoteName(name, quote_); }
+
+    EngineResult canceled() {
+        closeBoth();
+        return EngineResult::Canceled;
+    }
+
+    void closeBoth() {
+        source_.close();
+        destination_.close();
+    }
+
+    bool toDestination(const std::string& sql) {
+        const bool ok = destination_.execute(sql);
+        if (probe_.on_destination_statement) probe_.on_destination_statement(sql, ok);
+        return ok;
+    }
+
+    bool toSource(const std::string& sql) {
+        const bool ok = source_.execute(sql);
+        if (probe_.on_source_statement) probe_.on_source_statement(sql, ok);
+        return ok;
+    }
+
+    // A statement on the source whose result rows are wanted whole. `failed`
+    // tells a failed statement from one that returns no result set.
+    ResultPtr storeFromSource(const std::string& sql, bool& failed) {
+        MYSQL* mysql = source_.native();
+        failed = mysql_real_query(mysql, sql.data(), static_cast<unsigned long>(sql.size())) != 0;
+        if (probe_.on_source_statement) probe_.on_source_statement(sql, !failed);
+        if (failed) return nullptr;
+        ResultPtr result(mysql_store_result(mysql));
+        if (!result && mysql_errno(mysql) != 0) failed = true;
+        return result;
+    }
+
+    void error(const std::string& text) { context_.log(kLogError, text); }
+
+    // The character-set group: the three SET CHARACTER_SET statements, and
+    // SET NAMES when the source knows it.
+    void sendCharsetGroup(const std::string& charset) {
+        const std::string cs = escapeStringLiteral(charset);
+        toDestination("SET CHARACTER_SET_CLIENT='" + cs + "'");
+        toDestination("SET CHARACTER_SET_RESULTS='" + cs + "'");
+        toDestination("SET CHARACTER_SET_CONNECTION='" + cs + "'");
+        if (set_names_) toDestination("SET NAMES '" + cs + "'");
+    }
+
+    void applyDestinationSettings(const std::string& charset) {
+        if (option(kOptSetNames) && !charset.empty()) {
+            toDestination("SET @OLD_CHARACTER_SET_CLIENT=@@CHARACTER_SET_CLIENT");
+            toDestination("SET @OLD_CHARACTER_SET_RESULTS=@@CHARACTER_SET_RESULTS");
+            toDestination("SET @OLD_CHARACTER_SET_CONNECTION=@@CHARACTER_SET_CONNECTION");
+            toDestination("SET @OLD_COLLATION_CONNECTION=@@COLLATION_CONNECTION");
+            sendCharsetGroup(charset);
+            charset_saved_ = true;
+        }
+        if (option(kOptUniqueChecks)) {
+            toDestination("SET @OLD_UNIQUE_CHECKS=@@UNIQUE_CHECKS");
+            toDestination("SET UNIQUE_CHECKS=0");
+        }
+        if (option(kOptForeignKeyChecks)) {
+            toDestination("SET @OLD_FOREIGN_KEY_CHECKS=@@FOREIGN_KEY_CHECKS");
+            toDestination("SET FOREIGN_KEY_CHECKS=0");
+        }
+        toDestination("SET @OLD_SQL_MODE=@@SQL_MODE");
+        toDestination("SET SQL_MODE='NO_AUTO_VALUE_ON_ZERO'");
+        if (option(kOptSqlNotes)) {
+            toDestination("SET @OLD_SQL_NOTES=@@SQL_NOTES");
+            toDestination("SET SQL_NOTES=0");
+        }
+    }
+
+    void restoreDestinationSettings() {
+        toDestination("SET SQL_MODE=@OLD_SQL_MODE");
+        if (option(kOptForeignKeyChecks)) toDestination("SET FOREIGN_KEY_CHECKS=@OLD_FOREIGN_KEY_CHECKS");
+        if (option(kOptUniqueChecks)) toDestination("SET UNIQUE_CHECKS=@OLD_UNIQUE_CHECKS");
+        if (option(kOptSqlNotes)) toDestination("SET SQL_NOTES=@OLD_SQL_NOTES");
+        if (charset_saved_) {
+            toDestination("SET CHARACTER_SET_CLIENT=@OLD_CHARACTER_SET_CLIENT");
+            toDestination("SET CHARACTER_SET_RESULTS=@OLD_CHARACTER_SET_RESULTS");
+            toDestination("SET CHARACTER_SET_CONNECTION=@OLD_CHARACTER_SET_CONNECTION");
+            toDestination("SET COLLATION_CONNECTION=@OLD_COLLATION_CONNECTION");
+        }
+    }
+
+    std::string destinationNameFor(const std::string& database) const {
+        // The "another database" kinds always write into the task's
+        // destination database; falling back to the source name there could
+        // aim the copy at the source database itself on the same server.
+        if (!another_database_ || options_.destination_database.empty()) return database;
+        if (!options_.new_database) return options_.destination_database;
+        return expandDestinationName(options_.destination_database, task_.name, task_.source.host, database, start_);
+    }
+
+    Flow copyDatabase(const CDatabaseItem& database) {
+        const std::string& db = database.name;
+        context_.log(kLogInfo, words_.database + db + "...");
+        if (!source_.selectDatabase(db)) {
+            error("Failed to use database " + db + " on the source server!");
+            return Flow::Go;
+        }
+        if (context_.stopRequested()) return Flow::Stop;
+
+        CharsetStep database_charset;
+        if (option(kOptSetCharset)) {
+            database_charset = source_.applyDatabaseCharset();
+            if (option(kOptSetNames) && !database_charset.connection.empty()) {
+                sendCharsetGroup(database_charset.connection);
+            }
+        }
+
+        const std::string target = destinationNameFor(db);
+        if (option(kOptCreateDatabase)) {
+            std::string create = "CREATE DATABASE IF NOT EXISTS " + qt(target);
+            if (charset_clause_ && !database_charset.name.empty()) {
+                create += " DEFAULT CHARACTER SET " + database_charset.name;
+            }
+            if (!toDestination(create)) {
+                error(printf1("Failed to create database %s on the destination server!", target));
+                return Flow::Go;
+            }
+        }
+        if (!destination_.selectDatabase(target)) {
+            error(printf1("Failed to use database %s on the destination server!", target));
+            return Flow::Go;
+        }
+        if (context_.stopRequested()) return Flow::Stop;
+
+        views_.clear();
+        for (const CTableItem& table : database.tables) {
+            if (table.selected == 0) continue;
+            if (copyTable(db, table) == Flow::Stop) return Flow::Stop;
+            if (context_.stopRequested()) return Flow::Stop;
+        }
+        createDeferredViews();
+        return Flow::Go;
+    }
+
+    // The views replace their placeholder tables once every table of the
+    // database is there, so views on views find what they select from.
+    void createDeferredViews() {
+        for (const auto& [name, text] : views_) {
+            if (name.empty() || text.empty()) continue;
+            if (!toDestination("DROP TABLE IF EXISTS " + qt(name))) {
+                error(printf1("Failed to DROP TABLE %s!", name));
+                continue;
+            }
+            toDestination("DROP VIEW IF EXISTS " + qt(name));
+            if (!toDestination(text)) error(printf1("Failed to CREATE VIEW %s!", name));
+        }
+        views_.clear();
+    }
+
+    // Leaves no lock behind when a table ends early.
+    struct LockRelease {
+        CopyRun& run;
+        bool source = false;
+        bool destination = false;
+        ~LockRelease() {
+            if (destination) run.toDestination("UNLOCK TABLES");
+            if (source) run.toSource("UNLOCK TABLES");
+        }
+    };
+
+    Flow copyTable(const std::string& db, const CTableItem& entry) {
+        const std::string& t = entry.table;
+        uint8_t kind = entry.kind;
+        context_.log(kLogInfo, (kind == kKindView ? words_.view : words_.table) + db + "." + t + "...");
+        if (context_.stopRequested()) return Flow::Stop;
+
+        LockRelease locks{*this};
+        if (option(kOptFlushTables)) toSource("FLUSH TABLE " + qt(t));
+        if (option(kOptLockTables)) {
+            toSource("LOCK TABLES " + qt(t) + " READ LOCAL");
+            locks.source = true;
+        }
+        if (option(kOptStructure)) kind = source_.tableKind(t);
+        if (context_.stopRequested()) return Flow::Stop;
+
+        bool failed = false;
+        std::string engine = "MyISAM";
+        {
+            ResultPtr status = storeFromSource("SHOW TABLE STATUS LIKE '" + escapeForLike(t) + "'", failed);
+            if (failed) {
+                error("Failed to show table status: " + t);
+                return Flow::Go;
+            }
+            if (!status) {
+                error("No result of show table status: " + t);
+                return Flow::Go;
+            }
+            if (MYSQL_ROW row = mysql_fetch_row(status.get()); row && mysql_num_fields(status.get()) >= 2) {
+                engine = row[1] ? row[1] : "";
+            }
+        }
+        ResultPtr field_list(mysql_list_fields(source_.native(), t.c_str(), nullptr));
+        if (!field_list) {
+            error("No result of list table fields: " + t);
+            return Flow::Go;
+        }
+        const unsigned int field_count = mysql_num_fields(field_list.get());
+        const MYSQL_FIELD* fields = mysql_fetch_fields(field_list.get());
+        if (context_.stopRequested()) return Flow::Stop;
+
+        if (option(kOptStructure)) {
+            if (!createStructure(db, t, kind, engine, fields, field_count)) return Flow::Go;
+        } else {
+            context_.log(kLogInfo, "Structure option is unchecked.");
+        }
+        if (context_.stopRequested()) return Flow::Stop;
+
+        if (option(kOptDeleteRecords) && kind != kKindView && !toDestination("DELETE FROM " + qt(t))) {
+            error(printf1("Failed to DELETE %s!", t));
+            return Flow::Go;
+        }
+        if (!option(kOptRecords) || kind == kKindView) return Flow::Go;
+        if (context_.stopRequested()) return Flow::Stop;
+        return copyRows(t, std::move(field_list), locks);
+    }
+
+    bool createStructure(const std::string& db, const std::string& t, uint8_t kind, const std::string& engine,
+                         const MYSQL_FIELD* fields, unsigned int field_count) {
+        if (option(kOptDropTable)) {
+            if (kind == kKindView) toDestination("DROP VIEW IF EXISTS " + qt(t));
+            if (!toDestination("DROP TABLE IF EXISTS " + qt(t))) {
+                error("Failed to drop table " + t + "!");
+                return false;
+            }
+        }
+        if (kind == kKindView) return createViewPlaceholder(db, t);
+
+        const std::string create = createTableStatement(source_, t, engine, fields, field_count, quote_, show_create_);
+        if (create.empty()) {
+            error("Failed to get create table! - " + t);
+            return false;
+        }
+        if (!toDestination(create)) {
+            if (another_database_) {
+                error(printf1("Failed to CREATE TABLE %s on the destination server!", t));
+            } else {
+                error(printf1("Failed to CREATE TABLE %s.", db) + printf1("%s on the destination server!", t));
+            }
+            return false;
+        }
+        return true;
+    }
+
+    // A view first becomes a table of its columns, so that the tables and
+    // views after it can refer to it before the real view exists.
+    bool createViewPlaceholder(const std::string& db, const std::string& t) {
+        if (!toSource("CREATE TEMPORARY TABLE " + qt(t) + " SELECT * FROM " + qt(t) + " WHERE 0")) {
+            error("Failed to create temporary table for the view " + t);
+            return false;
+        }
+        // The temporary table hides the view of the same name.
+        std::string placeholder = showCreateText(source_, t);
+        constexpr size_t kTemporaryPrefix = 17;  // "CREATE TEMPORARY "
+        if (placeholder.size() <= kTemporaryPrefix) {
+            error("Failed to show temporary table for the view " + t);
+            toSource("DROP TEMPORARY TABLE " + qt(t));
+            return false;
+        }
+        placeholder.replace(0, kTemporaryPrefix, "CREATE ");
+        if (!toDestination(placeholder)) {
+            error(printf1("Failed to create temporary table on the destination server for the view %s!", t));
+            toSource("DROP TEMPORARY TABLE " + qt(t));
+            return false;
+        }
+        if (!toSource("DROP TEMPORARY TABLE " + qt(t))) {
+            error("Failed to drop temporary table for the view " + t);
+            return false;
+        }
+        std::string view = showCreateText(source_, t);
+        if (view.empty()) {
+            error("Failed to show view " + t);
+            return false;
+        }
+        while (!view.empty() && view.back() == ';') view.pop_back();
+        views_.emplace_back(t, std::move(view));
+        context_.log(kLogInfo, words_.view_done + db + "." + t + " - OK");
+        return true;
+    }
+
+    std::string insertPrefix(const std::string& t, const MYSQL_FIELD* fields, unsigned int count) const {
+        std::string prefix = option(kOptReplace) ? "REPLACE" : "INSERT";
+        if (option(kOptInsertDelayed)) prefix += " DELAYED";
+        if (option(kOptInsertIgnore)) prefix += " IGNORE";
+        prefix += " INTO " + qt(t);
+        if (option(kOptCompleteInsert)) {
+            prefix += "(";
+            for (unsigned int i = 0; i < count; ++i) {
+                if (i) prefix += ",";
+                prefix += quoteName(std::string(fields[i].name, fields[i].name_length), option(kOptKeywordColumns));
+            }
+            prefix += ")";
+        }
+        prefix += " VALUES ";
+        return prefix;
+    }
+
+    bool sendQueue() {
+        const size_t statements = queue_.size();
+        bool ok = true;
+        for (const std::string& statement : queue_) {
+            if (!toDestination(statement)) {
+                ok = false;
+                break;
+            }
+        }
+        queue_.clear();
+        if (probe_.on_queue_sent) probe_.on_queue_sent(statements, ok);
+        return ok;
+    }
+
+    // Sends or queues one finished statement by the buffer mode; false
+    // (logged) when the destination rejected it.
+    bool dispatch(const std::string& t, std::string statement, bool multi_row) {
+        const uint8_t mode = task_.buffer_options.mode;
+        if (mode == 1 || mode == 2) {
+            queue_.push_back(std::move(statement));
+            const size_t limit = static_cast<size_t>(std::max<int32_t>(1, task_.buffer_options.records));
+            if (mode == 2 || queue_.size() < limit || sendQueue()) return true;
+            error(multi_row ? "Failed to insert some multi-rows records to the table " + t + "!"
+                            : "Failed to insert some records to the table " + t + "!");
+            return false;
+        }
+        if (toDestination(statement)) return true;
+        error(multi_row ? "Failed to insert multi-rows records to the table " + t + "!"
+                        : "Failed to insert a record to the table " + t + "!");
+        return false;
+    }
+
+    Flow copyRows(const std::string& t, ResultPtr field_list, LockRelease& locks) {
+        MYSQL* source = source_.native();
+        const std::string select = "SELECT * FROM " + qt(t);
+        const bool select_failed =
+            mysql_real_query(source, select.data(), static_cast<unsigned long>(select.size())) != 0;
+        if (probe_.on_source_statement) probe_.on_source_statement(select, !select_failed);
+        if (select_failed) {
+            error("Failed to get all records of table " + t + " !");
+            return Flow::Go;
+        }
+        ResultPtr rows(mysql_use_result(source));
+        if (!rows) {
+            error("No records of the table " + t);
+            return Flow::Go;
+        }
+
+        if (option(kOptDisableKeys) && !toDestination("ALTER TABLE " + qt(t) + " DISABLE KEYS")) {
+            error(printf1("Failed to DISABLE KEYS of the table %s!", t));
+            return Flow::Go;
+        }
+        if (option(kOptAddLockTables)) {
+            if (!toDestination("LOCK TABLES " + qt(t) + " WRITE")) {
+                error(printf1("Failed to LOCK TABLES %s!", t));
+                return Flow::Go;
+            }
+            locks.destination = true;
+        }
+        if (option(kOptAutocommit) && !toDestination("SET AUTOCOMMIT=0")) {
+            error(printf1("Failed to SET AUTOCOMMIT of the table %s!", t));
+            return Flow::Go;
+        }
+
+        const unsigned int count = mysql_num_fields(rows.get());
+        const MYSQL_FIELD* fields = mysql_fetch_fields(rows.get());
+        const std::string prefix = insertPrefix(t, fields, count);
+        const bool multi_row = option(kOptMultipleRows);
+        MYSQL* escaper = destination_.native();
+
+        long long fetched = 0;
+        std::string pending = prefix;
+        int pending_rows = 0;
+        std::string values;
+        bool send_failed = false;
+        bool stop = false;
+        while (MYSQL_ROW row = mysql_fetch_row(rows.get())) {
+            const unsigned long* lengths = mysql_fetch_lengths(rows.get());
+            ++fetched;
+            values.clear();
+            appendRowValues(values, escaper, row, lengths, fields, count);
+            if (!multi_row) {
+                std::string statement;
+                statement.reserve(prefix.size() + values.size());
+                statement += prefix;
+                statement += values;
+                if (!dispatch(t, std::move(statement), false)) {
+                    send_failed = true;
+                    break;
+                }
+            } else {
+                pending.reserve(pending.size() + values.size() + 20);
+                pending += values;
+                if (++pending_rows < kRowsPerStatement) {
+                    pending += ',';
+                } else {
+                    const bool immediate = task_.buffer_options.mode != 1 && task_.buffer_options.mode != 2;
+                    if (!dispatch(t, pending, true)) {
+                        send_failed = true;
+                        // A rejected immediate send keeps its statement: the
+                        // closing step sends it once more.
+                        if (!immediate) {
+                            pending = prefix;
+                            pending_rows = 0;
+                        }
+                        break;
+                    }
+                    pending = prefix;
+                    pending_rows = 0;
+                }
+            }
+            if (fetched % kRowsPerStopCheck == 0 && context_.stopRequested()) {
+                stop = true;
+                break;
+            }
+        }
+
+        if (stop) {
+            // Freeing an unread result would read the rest of the table first.
+            mariadb_cancel(source);
+            return Flow::Stop;
+        }
+        // A source that failed in mid-table did not give every row.
+        unsigned int fetch_error = 0;
+        std::string fetch_error_text;
+        if (!send_failed && mysql_errno(source) != 0) {
+            fetch_error = mysql_errno(source);
+            fetch_error_text = mysql_error(source);
+        }
+
+        rows.reset();
+        field_list.reset();
+        if (context_.stopRequested()) return Flow::Stop;
+        if (!queue_.empty() && !sendQueue()) {
+            error("Failed to insert multi-rows records to the table " + t + "!");
+            return Flow::Go;
+        }
+        if (multi_row) {
+            if (!pending.empty() && pending.back() == ',') pending.pop_back();
+            if (pending_rows > 0 && !toDestination(pending)) {
+                error("Failed to insert multi-row records to the table " + t + "!");
+                return Flow::Go;
+            }
+        }
+        if (option(kOptLockTables)) {
+            toSource("UNLOCK TABLES");
+            locks.source = false;
+        }
+        if (option(kOptAddLockTables)) {
+            locks.destination = false;
+            if (!toDestination("UNLOCK TABLES")) {
+                error("Failed to UNLOCK TABLES on the destination server! - " + t);
+                return Flow::Go;
+            }
+        }
+        if (option(kOptDisableKeys) && !toDestination("ALTER TABLE " + qt(t) + " ENABLE KEYS")) {
+            error(printf1("Failed to ENABLE KEYS of the table %s!", t));
+            return Flow::Go;
+        }
+        if (option(kOptAutocommit) && !toDestination("COMMIT")) {
+            error(printf1("Failed to COMMIT of the table %s!", t));
+            return Flow::Go;
+        }
+        if (fetch_error != 0) {
+            char head[160];
+            std::snprintf(head, sizeof head, "  Error NO. %u  ", fetch_error);
+            error("Failed to read all records of the table " + t + " from the source server!" + head +
+                  fetch_error_text);
+            return Flow::Go;
+        }
+        char summary[160];
+        std::snprintf(summary, sizeof summary, words_.records_done, static_cast<int>(fetched));
+        context_.log(kLogInfo, summary);
+        return Flow::Go;
+    }
+
+    RunContext& context_;
+    CTask& task_;
+    const CBackupOptions& options_;
+    const ServerCopyProbe& probe_;
+    const bool restore_;
+    const bool another_database_;
+    const Wording& words_;
+    TaskTime start_;
+    MySqlSession source_;
+    MySqlSession destination_;
+    bool quote_ = false;
+    bool show_create_ = true;
+    bool set_names_ = true;
+    bool charset_clause_ = true;
+    bool charset_saved_ = false;
+    std::vector<std::pair<std::string, std::string>> views_;
+    std::vector<std::string> queue_;
+};
+
+}  // namespace
+
+std::string expandDestinationName(const std::string& pattern, const std::string& task_name,
+                                  const std::string& source_host, const std::string& database, const TaskTime& start) {
+    std::string name = pattern;
+    replaceAll(name, "%TASKNAME%", withoutPathMarks(task_name));
+    replaceAll(name, "%HOST%", withoutPathMarks(source_host));
+    replaceAll(name, "%DATABASE%", database);
+    replaceAll(name, "%DATE%", std::to_string(start.year) + "-" + twoDigits(start.month) + "-" + twoDigits(start.day));
+    replaceAll(name, "%TIME%", twoDigits(start.hour) + "-" + twoDigits(start.minute) + "-" + twoDigits(start.second));
+    return name;
+}
+
+EngineResult runServerCopy(RunContext& context, const ServerCopyProbe& probe) {
+    CopyRun run(context, probe);
+    return run.run();
+}
+
+}  // namespace keelvault
