@@ -38,7 +38,10 @@ bool readWholeFile(const fs::path& path, std::string& out) {
 
 bool writeFileAtomically(const fs::path& path, const std::string& bytes, fs::perms perms) {
     const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
-    std::string tmpl = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
+    std::string name = ".";
+    name += path.filename().string();
+    name += ".XXXXXX";
+    std::string tmpl = (folder / name).string();
     int fd = ::mkstemp(tmpl.data());
     if (fd < 0) return false;
     ::fchmod(fd, static_cast<mode_t>(perms));
