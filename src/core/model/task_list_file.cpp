@@ -241,19 +241,16 @@ void readRestoreFile(ByteReader& r, CRestoreFile& f) {
     f.day_of_week = r.i32();
 }
 
-void writeTask(ByteWriter& w, const CTask& task) {
-    // The guarded fields are copied out under the task's lock, so a worker
-    // updating its task never races the save.
-    TaskTime created_at, started_at, last_run, next_run;
-    std::vector<CBackupRecord> backups;
-    {
-        std::lock_guard lock(task.mutex());
-        created_at = task.created_at;
-        started_at = task.started_at;
-        last_run = task.last_run;
-        next_run = task.next_run;
-        backups = task.backups;
-    }
+void writeTask(ByteWriter& w, const CTask& live) {
+    // Serialise a copy taken under the task's lock, so neither a worker
+    // updating its task nor the interface renaming or editing it races a save
+    // made on another thread.
+    const CTask task(live);
+    const TaskTime& created_at = task.created_at;
+    const TaskTime& started_at = task.started_at;
+    const TaskTime& last_run = task.last_run;
+    const TaskTime& next_run = task.next_run;
+    const std::vector<CBackupRecord>& backups = task.backups;
 
     w.u32(kTaskListMagic);
     w.text(task.ref_text, kKey);
