@@ -8,6 +8,7 @@ packages=(
   libmariadb-dev mariadb-server mariadb-client
   zlib1g-dev libgtest-dev
   qt6-base-dev xvfb
+  qt6-base-dev-tools libqt6svg6 libx11-dev
   python3
 )
 

@@ -32,7 +32,9 @@ ctest --test-dir "$root/build" --output-on-failure -j2 --timeout 600 || status=1
 
 if [ "${KEELVAULT_SKIP_TSAN:-0}" != "1" ]; then
   echo "== ThreadSanitizer run of the scheduler and engine tests =="
-  BUILD_DIR="$root/build-tsan" BUILD_TYPE=Debug "$root/scripts/build.sh" -DKEELVAULT_TSAN=ON
+  cmake -S "$root" -B "$root/build-tsan" -DCMAKE_BUILD_TYPE=Debug -DKEELVAULT_WERROR=ON -DKEELVAULT_TSAN=ON \
+    -DKEELVAULT_BUILD_UI=OFF >/dev/null
+  cmake --build "$root/build-tsan" -j"$(nproc)" --target scheduler_tests engine_tests
   export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
   ctest --test-dir "$root/build-tsan" --output-on-failure -j2 --timeout 900 -L 'scheduler|engine' || status=1
 fi
