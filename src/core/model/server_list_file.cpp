@@ -1,6 +1,7 @@
 #include "core/model/server_list_file.h"
 
 #include "core/model/binary_io.h"
+#include "core/model/record_io.h"
 #include "core/platform/data_folder.h"
 
 namespace keelvault {
@@ -9,39 +10,12 @@ namespace {
 
 constexpr uint8_t kKey = 0x6B;
 
-// `current` selects the layout: the earlier one lacks the last flag byte.
-void readServer(ByteReader& r, CServerSettings& s, uint8_t key, bool current) {
-    s.connection_name = r.text(key);
-    s.host = r.text(key);
-    s.port = r.i32();
-    s.user = r.text(key);
-    s.password = r.text(key);
-    s.database = r.text(key);
-    s.comment = r.text(key);
-    s.save_password = r.u8();
-    s.use_compression = r.u8();
-    s.use_ssl = r.u8();
-    if (current) s.reserved2 = r.u8();
-}
-
 }  // namespace
 
 std::string serializeServerList(const std::vector<CServerSettings>& servers) {
     ByteWriter w;
     w.u32(kServerListMagic);
-    for (const CServerSettings& s : servers) {
-        w.text(s.connection_name, kKey);
-        w.text(s.host, kKey);
-        w.i32(s.port);
-        w.text(s.user, kKey);
-        w.text(s.password, kKey);
-        w.text(s.database, kKey);
-        w.text(s.comment, kKey);
-        w.u8(s.save_password);
-        w.u8(s.use_compression);
-        w.u8(s.use_ssl);
-        w.u8(s.reserved2);
-    }
+    for (const CServerSettings& s : servers) writeServerSettings(w, s, kKey);
     return w.take();
 }
 
@@ -64,7 +38,7 @@ bool parseServerList(const std::string& bytes, std::vector<CServerSettings>& out
     std::vector<CServerSettings> servers;
     while (!r.atEnd()) {
         CServerSettings s;
-        readServer(r, s, key, current);
+        readServerSettings(r, s, key, current);
         if (!r.ok()) return false;
         if (s.connection_name.empty()) s.connection_name = s.host;
         servers.push_back(std::move(s));

@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "core/model/binary_io.h"
+#include "core/model/record_io.h"
 #include "core/platform/data_folder.h"
 
 namespace keelvault {
@@ -35,56 +36,6 @@ constexpr size_t kMinTaskRecordSize = 4 + 4 + 1 + 4 + 4 + 1 + 1 + 4 * 28 + 4 + 2
 std::mutex& saveMutex() {
     static std::mutex m;
     return m;
-}
-
-void writeTime(ByteWriter& w, const TaskTime& t) {
-    w.i32(t.year);
-    w.i32(t.month);
-    w.i32(t.day);
-    w.i32(t.hour);
-    w.i32(t.minute);
-    w.i32(t.second);
-    w.i32(t.day_of_week);
-}
-
-TaskTime readTime(ByteReader& r) {
-    TaskTime t;
-    t.year = r.i32();
-    t.month = r.i32();
-    t.day = r.i32();
-    t.hour = r.i32();
-    t.minute = r.i32();
-    t.second = r.i32();
-    t.day_of_week = r.i32();
-    return t;
-}
-
-void writeServer(ByteWriter& w, const CServerSettings& s) {
-    w.text(s.connection_name, kKey);
-    w.text(s.host, kKey);
-    w.i32(s.port);
-    w.text(s.user, kKey);
-    w.text(s.password, kKey);
-    w.text(s.database, kKey);
-    w.text(s.comment, kKey);
-    w.u8(s.save_password);
-    w.u8(s.use_compression);
-    w.u8(s.use_ssl);
-    w.u8(s.reserved2);
-}
-
-void readServer(ByteReader& r, CServerSettings& s) {
-    s.connection_name = r.text(kKey);
-    s.host = r.text(kKey);
-    s.port = r.i32();
-    s.user = r.text(kKey);
-    s.password = r.text(kKey);
-    s.database = r.text(kKey);
-    s.comment = r.text(kKey);
-    s.save_password = r.u8();
-    s.use_compression = r.u8();
-    s.use_ssl = r.u8();
-    s.reserved2 = r.u8();
 }
 
 void writeTable(ByteWriter& w, const CTableItem& t) {
@@ -259,13 +210,13 @@ void writeTask(ByteWriter& w, const CTask& live) {
     w.text(task.comment, kKey);
     w.u8(task.task_type);
     w.u8(task.status.load());
-    writeTime(w, created_at);
-    writeTime(w, started_at);
-    writeTime(w, last_run);
-    writeTime(w, next_run);
+    writeTaskTime(w, created_at);
+    writeTaskTime(w, started_at);
+    writeTaskTime(w, last_run);
+    writeTaskTime(w, next_run);
     w.text(task.log_name, kKey);
-    writeServer(w, task.source);
-    writeServer(w, task.destination);
+    writeServerSettings(w, task.source, kKey);
+    writeServerSettings(w, task.destination, kKey);
 
     const CExportOptions& e = task.export_options;
     w.u8(e.format);
@@ -312,13 +263,13 @@ bool readTask(ByteReader& r, CTask& task) {
     task.comment = r.text(kKey);
     task.task_type = r.u8();
     task.status.store(r.u8());
-    task.created_at = readTime(r);
-    task.started_at = readTime(r);
-    task.last_run = readTime(r);
-    task.next_run = readTime(r);
+    task.created_at = readTaskTime(r);
+    task.started_at = readTaskTime(r);
+    task.last_run = readTaskTime(r);
+    task.next_run = readTaskTime(r);
     task.log_name = r.text(kKey);
-    readServer(r, task.source);
-    readServer(r, task.destination);
+    readServerSettings(r, task.source, kKey);
+    readServerSettings(r, task.destination, kKey);
 
     CExportOptions& e = task.export_options;
     e.format = r.u8();

@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "core/model/binary_io.h"
+#include "core/model/record_io.h"
 #include "core/platform/data_folder.h"
 
 namespace keelvault {
@@ -97,29 +98,11 @@ std::string magicBytes(uint32_t magic) {
 std::string encodeRecord(uint8_t level, const TaskTime& when, const std::string& text) {
     ByteWriter w;
     w.u8(level);
-    w.i32(when.year);
-    w.i32(when.month);
-    w.i32(when.day);
-    w.i32(when.hour);
-    w.i32(when.minute);
-    w.i32(when.second);
-    w.i32(when.day_of_week);
+    writeTaskTime(w, when);
     std::string field = text.substr(0, kLogTextSize);
     field.resize(kLogTextSize, '\0');
     w.raw(field);
     return w.take();
-}
-
-TaskTime readTime(ByteReader& r) {
-    TaskTime t;
-    t.year = r.i32();
-    t.month = r.i32();
-    t.day = r.i32();
-    t.hour = r.i32();
-    t.minute = r.i32();
-    t.second = r.i32();
-    t.day_of_week = r.i32();
-    return t;
 }
 
 // Decodes whole records of the current layout; a partial record at the end
@@ -131,7 +114,7 @@ void decodeRecords(std::string_view data, std::vector<LogRecord>& out) {
         ByteReader r(data.substr(i * kLogRecordSize, kLogRecordSize));
         LogRecord rec;
         rec.level = r.u8();
-        rec.time = readTime(r);
+        rec.time = readTaskTime(r);
         const std::string_view field = data.substr(i * kLogRecordSize + r.offset(), kLogTextSize);
         rec.text.assign(field.substr(0, std::min(field.find('\0'), field.size())));
         out.push_back(std::move(rec));
@@ -146,7 +129,7 @@ void decodeOldRecords(std::string_view data, std::vector<LogRecord>& out) {
         ByteReader r(data.substr(pos, kOldRecordHeaderSize));
         LogRecord rec;
         rec.level = r.u8();
-        rec.time = readTime(r);
+        rec.time = readTaskTime(r);
         const int32_t length = r.i32();
         pos += kOldRecordHeaderSize;
         if (length < 0 || static_cast<size_t>(length) > data.size() - pos) break;
