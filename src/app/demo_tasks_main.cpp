@@ -28,11 +28,15 @@ CTask demoTask(const std::string& name, uint8_t type, const std::string& host, i
     return task;
 }
 
+// The whole sample database: its tables are taken from the live server at
+// each run ("Backup all newly-created tables in the source database"), as no
+// selection page has listed them.
 void selectSakila(CTask& task) {
     CDatabaseItem sakila;
     sakila.selected = 2;
     sakila.name = "sakila";
     task.databases.push_back(sakila);
+    task.backup_options.flags[kOptNewTables] = 1;
 }
 
 }  // namespace

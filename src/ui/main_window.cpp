@@ -26,7 +26,8 @@ MainWindow::MainWindow(Application& app, QWidget* parent) : QMainWindow(parent),
     setWindowTitle(QString::fromLatin1(kMainWindowTitle));
     setWindowIcon(uiIcon(QStringLiteral("keelvault")));
     setMinimumSize(660, 460);
-    resize(660, 460);
+    // Wide enough for every column of the task list at its default width.
+    resize(1000, 560);
 
     view_ = new TaskListView(app_, this);
     setCentralWidget(view_);
