@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/model/task.h"
+#include "core/model/task_time.h"
 
 namespace keelvault::test {
 
@@ -55,6 +56,20 @@ CServerSettings testServerSettings(int which);
 // elsewhere the test is skipped.
 bool serverReachable(int which);
 bool serversRequired();
+
+// A local time with its day of week filled in.
+inline TaskTime makeTime(int32_t year, int32_t month, int32_t day, int32_t hour = 0, int32_t minute = 0,
+                         int32_t second = 0) {
+    TaskTime t;
+    t.year = year;
+    t.month = month;
+    t.day = day;
+    t.hour = hour;
+    t.minute = minute;
+    t.second = second;
+    t.day_of_week = dayOfWeek(year, month, day);
+    return t;
+}
 
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& bytes);

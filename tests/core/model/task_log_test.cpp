@@ -13,6 +13,8 @@
 namespace keelvault {
 namespace {
 
+using test::makeTime;
+
 namespace fs = std::filesystem;
 using test::readFile;
 using test::TempDir;
@@ -20,18 +22,6 @@ using test::writeFile;
 
 void putU32(std::string& out, uint32_t v) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
-TaskTime stamp(int32_t y, int32_t mo, int32_t d, int32_t h, int32_t mi, int32_t s) {
-    TaskTime t;
-    t.year = y;
-    t.month = mo;
-    t.day = d;
-    t.hour = h;
-    t.minute = mi;
-    t.second = s;
-    t.day_of_week = dayOfWeek(y, mo, d);
-    return t;
 }
 
 // A record of the current layout, laid out byte by byte.
@@ -69,8 +59,8 @@ protected:
     fs::path file(const std::string& name) const { return logs() / name; }
 
     TempDir dir_;
-    const TaskTime t1_ = stamp(2006, 1, 2, 15, 4, 9);
-    const TaskTime t2_ = stamp(2024, 2, 29, 23, 59, 58);
+    const TaskTime t1_ = makeTime(2006, 1, 2, 15, 4, 9);
+    const TaskTime t2_ = makeTime(2024, 2, 29, 23, 59, 58);
 };
 
 TEST_F(TaskLogTest, AppendToMissingLogWritesMagicAndOneExactRecord) {

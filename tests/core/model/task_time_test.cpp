@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/test_support.h"
+
 #include <cstdlib>
 #include <ctime>
 #include <string>
@@ -9,17 +11,7 @@
 namespace keelvault {
 namespace {
 
-TaskTime at(int32_t y, int32_t mo, int32_t d, int32_t h = 0, int32_t mi = 0, int32_t s = 0) {
-    TaskTime t;
-    t.year = y;
-    t.month = mo;
-    t.day = d;
-    t.hour = h;
-    t.minute = mi;
-    t.second = s;
-    t.day_of_week = dayOfWeek(y, mo, d);
-    return t;
-}
+using test::makeTime;
 
 TEST(CalendarTest, LeapYearsAndMonthLengths) {
     EXPECT_TRUE(isLeapYear(2000));
@@ -58,7 +50,7 @@ TEST(CalendarTest, KnownDayNumbersAndWeekdays) {
 // Walks every day of eight centuries by hand and checks that the day count,
 // weekday and addDays agree with the walk.
 TEST(CalendarTest, DayByDayWalkAgreesWithArithmetic) {
-    const TaskTime start = at(1600, 1, 1, 13, 45, 10);
+    const TaskTime start = makeTime(1600, 1, 1, 13, 45, 10);
     const int64_t first = dayNumber(1600, 1, 1);
     int32_t y = 1600, m = 1, d = 1;
     int32_t wd = dayOfWeek(1600, 1, 1);
@@ -67,7 +59,7 @@ TEST(CalendarTest, DayByDayWalkAgreesWithArithmetic) {
         ASSERT_EQ(dayOfWeek(y, m, d), wd);
         if (i % 997 == 0) {
             const TaskTime moved = addDays(start, i);
-            ASSERT_EQ(moved, at(y, m, d, 13, 45, 10));
+            ASSERT_EQ(moved, makeTime(y, m, d, 13, 45, 10));
             ASSERT_EQ(addDays(moved, -i), start);
         }
         wd = wd % 7 + 1;
@@ -88,12 +80,12 @@ TEST(CalendarTest, AddDaysCrossesMonthYearAndLeapDay) {
         TaskTime expected;
     };
     const Case cases[] = {
-        {at(2023, 12, 31, 10, 30), 1, at(2024, 1, 1, 10, 30)},
-        {at(2024, 2, 28), 1, at(2024, 2, 29)},
-        {at(2023, 2, 28), 1, at(2023, 3, 1)},
-        {at(2024, 3, 1), -1, at(2024, 2, 29)},
-        {at(2024, 1, 1), 366, at(2025, 1, 1)},
-        {at(2024, 5, 5, 9, 0, 42), 0, at(2024, 5, 5, 9, 0, 42)},
+        {makeTime(2023, 12, 31, 10, 30), 1, makeTime(2024, 1, 1, 10, 30)},
+        {makeTime(2024, 2, 28), 1, makeTime(2024, 2, 29)},
+        {makeTime(2023, 2, 28), 1, makeTime(2023, 3, 1)},
+        {makeTime(2024, 3, 1), -1, makeTime(2024, 2, 29)},
+        {makeTime(2024, 1, 1), 366, makeTime(2025, 1, 1)},
+        {makeTime(2024, 5, 5, 9, 0, 42), 0, makeTime(2024, 5, 5, 9, 0, 42)},
     };
     for (const Case& c : cases) {
         const TaskTime r = addDays(c.from, c.days);
@@ -102,18 +94,18 @@ TEST(CalendarTest, AddDaysCrossesMonthYearAndLeapDay) {
 }
 
 TEST(CalendarTest, AddMinutesCarriesIntoDaysBothWays) {
-    EXPECT_EQ(addMinutes(at(2023, 12, 31, 23, 50, 30), 15), at(2024, 1, 1, 0, 5, 30));
-    EXPECT_EQ(addMinutes(at(2024, 3, 1, 0, 5), -10), at(2024, 2, 29, 23, 55));
-    EXPECT_EQ(addMinutes(at(2024, 3, 1, 8, 0), 3 * 1440 + 61), at(2024, 3, 4, 9, 1));
-    EXPECT_EQ(addMinutes(at(2024, 3, 1, 8, 0), -1440), at(2024, 2, 29, 8, 0));
+    EXPECT_EQ(addMinutes(makeTime(2023, 12, 31, 23, 50, 30), 15), makeTime(2024, 1, 1, 0, 5, 30));
+    EXPECT_EQ(addMinutes(makeTime(2024, 3, 1, 0, 5), -10), makeTime(2024, 2, 29, 23, 55));
+    EXPECT_EQ(addMinutes(makeTime(2024, 3, 1, 8, 0), 3 * 1440 + 61), makeTime(2024, 3, 4, 9, 1));
+    EXPECT_EQ(addMinutes(makeTime(2024, 3, 1, 8, 0), -1440), makeTime(2024, 2, 29, 8, 0));
 }
 
 TEST(CalendarTest, DaysBetweenCountsFractionsAndSign) {
-    EXPECT_DOUBLE_EQ(daysBetween(at(2024, 5, 1), at(2024, 5, 5, 9, 0)), 4.375);
-    EXPECT_DOUBLE_EQ(daysBetween(at(2024, 5, 5, 9, 0), at(2024, 5, 1)), -4.375);
-    EXPECT_DOUBLE_EQ(daysBetween(at(2024, 2, 28, 23, 0), at(2024, 3, 1, 1, 0)), 1.0 + 2.0 / 24);
-    EXPECT_DOUBLE_EQ(daysBetween(at(2024, 1, 1, 0, 0, 0), at(2024, 1, 1, 0, 0, 1)), 1.0 / 86400);
-    EXPECT_DOUBLE_EQ(daysBetween(at(2023, 1, 1), at(2024, 1, 1)), 365.0);
+    EXPECT_DOUBLE_EQ(daysBetween(makeTime(2024, 5, 1), makeTime(2024, 5, 5, 9, 0)), 4.375);
+    EXPECT_DOUBLE_EQ(daysBetween(makeTime(2024, 5, 5, 9, 0), makeTime(2024, 5, 1)), -4.375);
+    EXPECT_DOUBLE_EQ(daysBetween(makeTime(2024, 2, 28, 23, 0), makeTime(2024, 3, 1, 1, 0)), 1.0 + 2.0 / 24);
+    EXPECT_DOUBLE_EQ(daysBetween(makeTime(2024, 1, 1, 0, 0, 0), makeTime(2024, 1, 1, 0, 0, 1)), 1.0 / 86400);
+    EXPECT_DOUBLE_EQ(daysBetween(makeTime(2023, 1, 1), makeTime(2024, 1, 1)), 365.0);
 }
 
 // Sets TZ for the life of the object and restores it afterwards.
@@ -144,13 +136,13 @@ private:
 TEST(LocalTimeTest, BreaksDownInTheLocalZone) {
     {
         ScopedTimeZone tz("UTC0");
-        EXPECT_EQ(localTimeOf(0), at(1970, 1, 1, 0, 0, 0));
-        EXPECT_EQ(localTimeOf(1136214249), at(2006, 1, 2, 15, 4, 9));
+        EXPECT_EQ(localTimeOf(0), makeTime(1970, 1, 1, 0, 0, 0));
+        EXPECT_EQ(localTimeOf(1136214249), makeTime(2006, 1, 2, 15, 4, 9));
     }
     {
         ScopedTimeZone tz("EST5");
-        EXPECT_EQ(localTimeOf(1136214249), at(2006, 1, 2, 10, 4, 9));
-        EXPECT_EQ(localTimeOf(0), at(1969, 12, 31, 19, 0, 0));
+        EXPECT_EQ(localTimeOf(1136214249), makeTime(2006, 1, 2, 10, 4, 9));
+        EXPECT_EQ(localTimeOf(0), makeTime(1969, 12, 31, 19, 0, 0));
     }
 }
 

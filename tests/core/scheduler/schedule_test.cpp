@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/test_support.h"
+
 #include <atomic>
 #include <chrono>
 #include <initializer_list>
@@ -11,17 +13,7 @@
 namespace keelvault {
 namespace {
 
-TaskTime at(int32_t y, int32_t mo, int32_t d, int32_t h = 0, int32_t mi = 0, int32_t s = 0) {
-    TaskTime t;
-    t.year = y;
-    t.month = mo;
-    t.day = d;
-    t.hour = h;
-    t.minute = mi;
-    t.second = s;
-    t.day_of_week = dayOfWeek(y, mo, d);
-    return t;
-}
+using test::makeTime;
 
 std::string show(const TaskTime& t) {
     return formatTaskTime(t.year, t.month, t.day, t.hour, t.minute, t.second, t.day_of_week, 3, 1, true);
@@ -77,7 +69,7 @@ TEST(ScheduleStatusTest, StatusAndRunNowDecideBeforeTheSchedule) {
         {kStatusService, 0, kScheduleEveryDay, false},  {0, 1, kScheduleEveryDay, false},
         {kStatusWaiting, 0, 6, false},                  {kStatusWaiting, 1, 6, true},
     };
-    const TaskTime now = at(2024, 5, 5, 10, 30, 40);
+    const TaskTime now = makeTime(2024, 5, 5, 10, 30, 40);
     for (const Case& c : cases) {
         CTask task = waitingTask(c.kind, 10, 30);
         task.status = c.status;
@@ -89,37 +81,37 @@ TEST(ScheduleStatusTest, StatusAndRunNowDecideBeforeTheSchedule) {
 
 TEST(ScheduleStatusTest, RunNowIsDueEvenInTheMinuteOfTheLastRun) {
     CTask task = waitingTask(kScheduleEveryDay, 10, 30);
-    task.last_run = at(2024, 5, 5, 10, 30, 5);
+    task.last_run = makeTime(2024, 5, 5, 10, 30, 5);
     task.run_now = 1;
-    EXPECT_TRUE(isDue(task, at(2024, 5, 5, 10, 30, 40)));
+    EXPECT_TRUE(isDue(task, makeTime(2024, 5, 5, 10, 30, 40)));
 }
 
 TEST(EveryDayTest, DueOncePerMinuteAndNextRunRollsOverAfterTheMinute) {
     CTask task = waitingTask(kScheduleEveryDay, 10, 30);
-    expectDue(task, {{at(2024, 5, 5, 10, 29, 59), false},
-                     {at(2024, 5, 5, 10, 30, 0), true},
-                     {at(2024, 5, 5, 10, 30, 40), true},
-                     {at(2024, 5, 5, 10, 31, 0), false},
-                     {at(2024, 5, 5, 11, 30, 0), false}});
+    expectDue(task, {{makeTime(2024, 5, 5, 10, 29, 59), false},
+                     {makeTime(2024, 5, 5, 10, 30, 0), true},
+                     {makeTime(2024, 5, 5, 10, 30, 40), true},
+                     {makeTime(2024, 5, 5, 10, 31, 0), false},
+                     {makeTime(2024, 5, 5, 11, 30, 0), false}});
 
-    task.last_run = at(2024, 5, 5, 10, 30, 40);
-    expectDue(task, {{at(2024, 5, 5, 10, 30, 41), false},
-                     {at(2024, 5, 5, 10, 30, 59), false},
-                     {at(2024, 5, 6, 10, 30, 0), true},
+    task.last_run = makeTime(2024, 5, 5, 10, 30, 40);
+    expectDue(task, {{makeTime(2024, 5, 5, 10, 30, 41), false},
+                     {makeTime(2024, 5, 5, 10, 30, 59), false},
+                     {makeTime(2024, 5, 6, 10, 30, 0), true},
                      // A last run a year ago in the same clock minute does not block.
-                     {at(2025, 5, 5, 10, 30, 0), true}});
+                     {makeTime(2025, 5, 5, 10, 30, 0), true}});
 
-    expectNext(task, {{at(2024, 5, 5, 9, 0), at(2024, 5, 5, 10, 30)},
-                      {at(2024, 5, 5, 10, 30, 59), at(2024, 5, 5, 10, 30)},
-                      {at(2024, 5, 5, 10, 31, 0), at(2024, 5, 6, 10, 30)},
-                      {at(2024, 12, 31, 23, 0), at(2025, 1, 1, 10, 30)},
-                      {at(2024, 2, 28, 11, 0), at(2024, 2, 29, 10, 30)}});
+    expectNext(task, {{makeTime(2024, 5, 5, 9, 0), makeTime(2024, 5, 5, 10, 30)},
+                      {makeTime(2024, 5, 5, 10, 30, 59), makeTime(2024, 5, 5, 10, 30)},
+                      {makeTime(2024, 5, 5, 10, 31, 0), makeTime(2024, 5, 6, 10, 30)},
+                      {makeTime(2024, 12, 31, 23, 0), makeTime(2025, 1, 1, 10, 30)},
+                      {makeTime(2024, 2, 28, 11, 0), makeTime(2024, 2, 29, 10, 30)}});
 }
 
 TEST(EveryDayTest, NextRunCarriesDayOfWeekAndZeroSeconds) {
     CTask task = waitingTask(kScheduleEveryDay, 0, 0);
-    const TaskTime next = nextRunAt(task, at(2005, 12, 31, 12, 0, 33));
-    EXPECT_EQ(next, at(2006, 1, 1, 0, 0, 0));
+    const TaskTime next = nextRunAt(task, makeTime(2005, 12, 31, 12, 0, 33));
+    EXPECT_EQ(next, makeTime(2006, 1, 1, 0, 0, 0));
     EXPECT_EQ(next.day_of_week, 1);
 }
 
@@ -128,71 +120,71 @@ TEST(EveryWeekTest, DueOnMarkedWeekdaysOnly) {
     task.schedule.week_days[1] = 1;  // Monday
     task.schedule.week_days[5] = 1;  // Friday
     // 2024-05-06 is a Monday.
-    expectDue(task, {{at(2024, 5, 6, 8, 15), true},
-                     {at(2024, 5, 7, 8, 15), false},
-                     {at(2024, 5, 10, 8, 15), true},
-                     {at(2024, 5, 11, 8, 15), false},
-                     {at(2024, 5, 10, 8, 16), false}});
+    expectDue(task, {{makeTime(2024, 5, 6, 8, 15), true},
+                     {makeTime(2024, 5, 7, 8, 15), false},
+                     {makeTime(2024, 5, 10, 8, 15), true},
+                     {makeTime(2024, 5, 11, 8, 15), false},
+                     {makeTime(2024, 5, 10, 8, 16), false}});
 }
 
 TEST(EveryWeekTest, NextRunWrapsThroughTheWeek) {
     CTask task = waitingTask(kScheduleEveryWeek, 8, 15);
     task.schedule.week_days[1] = 1;  // Monday only
-    expectNext(task, {{at(2024, 5, 6, 8, 15, 30), at(2024, 5, 6, 8, 15)},
+    expectNext(task, {{makeTime(2024, 5, 6, 8, 15, 30), makeTime(2024, 5, 6, 8, 15)},
                       // Time passed on the only marked day: the same weekday a week later.
-                      {at(2024, 5, 6, 8, 16), at(2024, 5, 13, 8, 15)},
+                      {makeTime(2024, 5, 6, 8, 16), makeTime(2024, 5, 13, 8, 15)},
                       // Saturday wraps to Monday through Sunday.
-                      {at(2024, 5, 11, 20, 0), at(2024, 5, 13, 8, 15)},
-                      {at(2024, 12, 31, 9, 0), at(2025, 1, 6, 8, 15)}});
+                      {makeTime(2024, 5, 11, 20, 0), makeTime(2024, 5, 13, 8, 15)},
+                      {makeTime(2024, 12, 31, 9, 0), makeTime(2025, 1, 6, 8, 15)}});
 
     task.schedule.week_days[6] = 1;  // and Saturday
-    expectNext(task, {{at(2024, 5, 6, 9, 0), at(2024, 5, 11, 8, 15)}});
+    expectNext(task, {{makeTime(2024, 5, 6, 9, 0), makeTime(2024, 5, 11, 8, 15)}});
 }
 
 TEST(EveryWeekTest, NoWeekdayMarkedClearsNextRunAndIsNeverDue) {
     CTask task = waitingTask(kScheduleEveryWeek, 8, 15);
-    task.next_run = at(2024, 1, 1, 8, 15);
-    EXPECT_EQ(nextRunAt(task, at(2024, 5, 6, 7, 0)), TaskTime{});
-    EXPECT_FALSE(isDue(task, at(2024, 5, 6, 8, 15)));
+    task.next_run = makeTime(2024, 1, 1, 8, 15);
+    EXPECT_EQ(nextRunAt(task, makeTime(2024, 5, 6, 7, 0)), TaskTime{});
+    EXPECT_FALSE(isDue(task, makeTime(2024, 5, 6, 8, 15)));
 }
 
 TEST(EveryMonthTest, DueOnMarkedDaysOnly) {
     CTask task = waitingTask(kScheduleEveryMonth, 23, 59);
     task.schedule.month_days[0] = 1;
     task.schedule.month_days[30] = 1;
-    expectDue(task, {{at(2024, 1, 1, 23, 59), true},
-                     {at(2024, 1, 31, 23, 59, 59), true},
-                     {at(2024, 1, 30, 23, 59), false},
-                     {at(2024, 1, 31, 23, 58), false}});
+    expectDue(task, {{makeTime(2024, 1, 1, 23, 59), true},
+                     {makeTime(2024, 1, 31, 23, 59, 59), true},
+                     {makeTime(2024, 1, 30, 23, 59), false},
+                     {makeTime(2024, 1, 31, 23, 58), false}});
 }
 
 TEST(EveryMonthTest, MissingDaysAreSkipped) {
     CTask task = waitingTask(kScheduleEveryMonth, 10, 0);
     task.schedule.month_days[30] = 1;  // the 31st only
-    expectNext(task, {{at(2024, 1, 31, 12, 0), at(2024, 3, 31, 10, 0)},
-                      {at(2023, 1, 31, 12, 0), at(2023, 3, 31, 10, 0)},
-                      {at(2024, 1, 31, 9, 0), at(2024, 1, 31, 10, 0)},
-                      {at(2024, 4, 1, 0, 0), at(2024, 5, 31, 10, 0)},
-                      {at(2024, 12, 31, 11, 0), at(2025, 1, 31, 10, 0)}});
+    expectNext(task, {{makeTime(2024, 1, 31, 12, 0), makeTime(2024, 3, 31, 10, 0)},
+                      {makeTime(2023, 1, 31, 12, 0), makeTime(2023, 3, 31, 10, 0)},
+                      {makeTime(2024, 1, 31, 9, 0), makeTime(2024, 1, 31, 10, 0)},
+                      {makeTime(2024, 4, 1, 0, 0), makeTime(2024, 5, 31, 10, 0)},
+                      {makeTime(2024, 12, 31, 11, 0), makeTime(2025, 1, 31, 10, 0)}});
 
     CTask leap = waitingTask(kScheduleEveryMonth, 10, 0);
     leap.schedule.month_days[28] = 1;  // the 29th
-    expectNext(leap, {{at(2023, 2, 28, 12, 0), at(2023, 3, 29, 10, 0)},
-                      {at(2024, 2, 28, 12, 0), at(2024, 2, 29, 10, 0)},
-                      {at(2024, 2, 29, 10, 1), at(2024, 3, 29, 10, 0)}});
+    expectNext(leap, {{makeTime(2023, 2, 28, 12, 0), makeTime(2023, 3, 29, 10, 0)},
+                      {makeTime(2024, 2, 28, 12, 0), makeTime(2024, 2, 29, 10, 0)},
+                      {makeTime(2024, 2, 29, 10, 1), makeTime(2024, 3, 29, 10, 0)}});
 
     CTask first = waitingTask(kScheduleEveryMonth, 0, 0);
     first.schedule.month_days[0] = 1;
-    expectNext(first, {{at(2024, 12, 31, 23, 59), at(2025, 1, 1, 0, 0)},
-                       {at(2024, 2, 29, 1, 0), at(2024, 3, 1, 0, 0)},
-                       {at(2024, 3, 1, 0, 0, 59), at(2024, 3, 1, 0, 0)}});
+    expectNext(first, {{makeTime(2024, 12, 31, 23, 59), makeTime(2025, 1, 1, 0, 0)},
+                       {makeTime(2024, 2, 29, 1, 0), makeTime(2024, 3, 1, 0, 0)},
+                       {makeTime(2024, 3, 1, 0, 0, 59), makeTime(2024, 3, 1, 0, 0)}});
 }
 
 TEST(EveryMonthTest, NoDayMarkedClearsNextRun) {
     CTask task = waitingTask(kScheduleEveryMonth, 10, 0);
-    task.next_run = at(2024, 1, 1, 10, 0);
-    EXPECT_EQ(nextRunAt(task, at(2024, 1, 31, 12, 0)), TaskTime{});
-    EXPECT_FALSE(isDue(task, at(2024, 1, 31, 10, 0)));
+    task.next_run = makeTime(2024, 1, 1, 10, 0);
+    EXPECT_EQ(nextRunAt(task, makeTime(2024, 1, 31, 12, 0)), TaskTime{});
+    EXPECT_FALSE(isDue(task, makeTime(2024, 1, 31, 10, 0)));
 }
 
 TEST(SpecialDateTest, OnceRunsOnlyOnTheDate) {
@@ -200,15 +192,15 @@ TEST(SpecialDateTest, OnceRunsOnlyOnTheDate) {
     task.schedule.year = 2024;
     task.schedule.month = 5;
     task.schedule.day = 1;
-    expectDue(task, {{at(2024, 5, 1, 8, 0), true},
-                     {at(2024, 5, 1, 8, 1), false},
-                     {at(2024, 5, 2, 8, 0), false},
-                     {at(2025, 5, 1, 8, 0), false},
-                     {at(2024, 4, 30, 8, 0), false}});
-    expectNext(task, {{at(2023, 12, 1, 12, 0), at(2024, 5, 1, 8, 0)},
-                      {at(2024, 5, 1, 8, 0, 30), at(2024, 5, 1, 8, 0)},
-                      {at(2024, 5, 1, 8, 1), TaskTime{}},
-                      {at(2024, 6, 1, 0, 0), TaskTime{}}});
+    expectDue(task, {{makeTime(2024, 5, 1, 8, 0), true},
+                     {makeTime(2024, 5, 1, 8, 1), false},
+                     {makeTime(2024, 5, 2, 8, 0), false},
+                     {makeTime(2025, 5, 1, 8, 0), false},
+                     {makeTime(2024, 4, 30, 8, 0), false}});
+    expectNext(task, {{makeTime(2023, 12, 1, 12, 0), makeTime(2024, 5, 1, 8, 0)},
+                      {makeTime(2024, 5, 1, 8, 0, 30), makeTime(2024, 5, 1, 8, 0)},
+                      {makeTime(2024, 5, 1, 8, 1), TaskTime{}},
+                      {makeTime(2024, 6, 1, 0, 0), TaskTime{}}});
 }
 
 TEST(SpecialDateTest, EveryNDaysCountsFromTheDate) {
@@ -217,23 +209,23 @@ TEST(SpecialDateTest, EveryNDaysCountsFromTheDate) {
     task.schedule.month = 5;
     task.schedule.day = 1;
     task.schedule.every_n_days = 3;
-    expectDue(task, {{at(2024, 5, 1, 8, 0), true},
-                     {at(2024, 5, 4, 8, 0), true},
-                     {at(2024, 5, 7, 8, 0, 59), true},
-                     {at(2024, 5, 10, 8, 0), true},
-                     {at(2024, 5, 5, 8, 0), false},
-                     {at(2024, 5, 6, 8, 0), false},
-                     {at(2024, 5, 7, 9, 0), false},
-                     {at(2024, 4, 28, 8, 0), false},
+    expectDue(task, {{makeTime(2024, 5, 1, 8, 0), true},
+                     {makeTime(2024, 5, 4, 8, 0), true},
+                     {makeTime(2024, 5, 7, 8, 0, 59), true},
+                     {makeTime(2024, 5, 10, 8, 0), true},
+                     {makeTime(2024, 5, 5, 8, 0), false},
+                     {makeTime(2024, 5, 6, 8, 0), false},
+                     {makeTime(2024, 5, 7, 9, 0), false},
+                     {makeTime(2024, 4, 28, 8, 0), false},
                      // Across a month end: 31 May is day 30 after the date.
-                     {at(2024, 5, 31, 8, 0), true},
-                     {at(2024, 6, 3, 8, 0), true}});
-    expectNext(task, {{at(2024, 5, 5, 9, 0), at(2024, 5, 7, 8, 0)},
-                      {at(2024, 5, 7, 7, 0), at(2024, 5, 7, 8, 0)},
-                      {at(2024, 5, 7, 8, 1), at(2024, 5, 10, 8, 0)},
-                      {at(2024, 5, 1, 8, 1), at(2024, 5, 4, 8, 0)},
-                      {at(2024, 4, 1, 0, 0), at(2024, 5, 1, 8, 0)},
-                      {at(2024, 5, 30, 9, 0), at(2024, 5, 31, 8, 0)}});
+                     {makeTime(2024, 5, 31, 8, 0), true},
+                     {makeTime(2024, 6, 3, 8, 0), true}});
+    expectNext(task, {{makeTime(2024, 5, 5, 9, 0), makeTime(2024, 5, 7, 8, 0)},
+                      {makeTime(2024, 5, 7, 7, 0), makeTime(2024, 5, 7, 8, 0)},
+                      {makeTime(2024, 5, 7, 8, 1), makeTime(2024, 5, 10, 8, 0)},
+                      {makeTime(2024, 5, 1, 8, 1), makeTime(2024, 5, 4, 8, 0)},
+                      {makeTime(2024, 4, 1, 0, 0), makeTime(2024, 5, 1, 8, 0)},
+                      {makeTime(2024, 5, 30, 9, 0), makeTime(2024, 5, 31, 8, 0)}});
 }
 
 TEST(SpecialDateTest, HugeNIsFoundWithoutWalkingEveryDay) {
@@ -242,7 +234,7 @@ TEST(SpecialDateTest, HugeNIsFoundWithoutWalkingEveryDay) {
     task.schedule.month = 1;
     task.schedule.day = 1;
     task.schedule.every_n_days = 2000000000;
-    const TaskTime next = nextRunAt(task, at(2024, 5, 5, 9, 0));
+    const TaskTime next = nextRunAt(task, makeTime(2024, 5, 5, 9, 0));
     EXPECT_EQ(dayNumber(next.year, next.month, next.day), dayNumber(2000, 1, 1) + 2000000000LL);
     EXPECT_EQ(next.hour, 8);
 }
@@ -253,29 +245,29 @@ TEST(SpecialDateTest, NegativeNNeverRunsAndClears) {
     task.schedule.month = 5;
     task.schedule.day = 1;
     task.schedule.every_n_days = -2;
-    task.next_run = at(2024, 5, 1, 8, 0);
-    EXPECT_FALSE(isDue(task, at(2024, 5, 1, 8, 0)));
-    EXPECT_EQ(nextRunAt(task, at(2024, 4, 1, 8, 0)), TaskTime{});
+    task.next_run = makeTime(2024, 5, 1, 8, 0);
+    EXPECT_FALSE(isDue(task, makeTime(2024, 5, 1, 8, 0)));
+    EXPECT_EQ(nextRunAt(task, makeTime(2024, 4, 1, 8, 0)), TaskTime{});
 }
 
 TEST(TimeIntervalTest, DueOnWholeIntervalsFromTheStartMinute) {
     CTask task = waitingTask(kScheduleTimeInterval);
     task.schedule.interval_minutes = 15;
-    task.started_at = at(2024, 5, 5, 9, 7, 50);
-    expectDue(task, {{at(2024, 5, 5, 9, 7, 55), false},
-                     {at(2024, 5, 5, 9, 21, 59), false},
-                     {at(2024, 5, 5, 9, 22, 0), true},
-                     {at(2024, 5, 5, 9, 22, 59), true},
-                     {at(2024, 5, 5, 9, 23, 0), false},
-                     {at(2024, 5, 5, 9, 37, 0), true},
-                     {at(2024, 5, 5, 9, 52, 30), true},
+    task.started_at = makeTime(2024, 5, 5, 9, 7, 50);
+    expectDue(task, {{makeTime(2024, 5, 5, 9, 7, 55), false},
+                     {makeTime(2024, 5, 5, 9, 21, 59), false},
+                     {makeTime(2024, 5, 5, 9, 22, 0), true},
+                     {makeTime(2024, 5, 5, 9, 22, 59), true},
+                     {makeTime(2024, 5, 5, 9, 23, 0), false},
+                     {makeTime(2024, 5, 5, 9, 37, 0), true},
+                     {makeTime(2024, 5, 5, 9, 52, 30), true},
                      // Across midnight: 23:52 is 59 intervals after 09:07.
-                     {at(2024, 5, 5, 23, 52, 0), true},
-                     {at(2024, 5, 6, 0, 7, 0), true},
-                     {at(2024, 5, 6, 0, 8, 0), false}});
+                     {makeTime(2024, 5, 5, 23, 52, 0), true},
+                     {makeTime(2024, 5, 6, 0, 7, 0), true},
+                     {makeTime(2024, 5, 6, 0, 8, 0), false}});
 
-    task.last_run = at(2024, 5, 5, 9, 22, 0);
-    EXPECT_FALSE(isDue(task, at(2024, 5, 5, 9, 22, 30)));
+    task.last_run = makeTime(2024, 5, 5, 9, 22, 0);
+    EXPECT_FALSE(isDue(task, makeTime(2024, 5, 5, 9, 22, 30)));
 }
 
 TEST(TimeIntervalTest, WholeMinutesSurviveFloatingPointDayFractions) {
@@ -284,64 +276,64 @@ TEST(TimeIntervalTest, WholeMinutesSurviveFloatingPointDayFractions) {
     for (int32_t interval : {13, 26, 49}) {
         CTask task = waitingTask(kScheduleTimeInterval);
         task.schedule.interval_minutes = interval;
-        task.started_at = at(2024, 5, 5, 9, 0, 30);
-        EXPECT_TRUE(isDue(task, addMinutes(at(2024, 5, 5, 9, 0), interval))) << interval;
-        EXPECT_FALSE(isDue(task, addMinutes(at(2024, 5, 5, 9, 0), interval - 1))) << interval;
+        task.started_at = makeTime(2024, 5, 5, 9, 0, 30);
+        EXPECT_TRUE(isDue(task, addMinutes(makeTime(2024, 5, 5, 9, 0), interval))) << interval;
+        EXPECT_FALSE(isDue(task, addMinutes(makeTime(2024, 5, 5, 9, 0), interval - 1))) << interval;
     }
 }
 
 TEST(TimeIntervalTest, NotStartedIsNeverDueAndKeepsNextRun) {
     CTask task = waitingTask(kScheduleTimeInterval);
     task.schedule.interval_minutes = 1;
-    task.next_run = at(2020, 1, 1, 1, 1);
-    EXPECT_FALSE(isDue(task, at(2024, 5, 5, 9, 22)));
-    EXPECT_EQ(nextRunAt(task, at(2024, 5, 5, 9, 22)), at(2020, 1, 1, 1, 1));
+    task.next_run = makeTime(2020, 1, 1, 1, 1);
+    EXPECT_FALSE(isDue(task, makeTime(2024, 5, 5, 9, 22)));
+    EXPECT_EQ(nextRunAt(task, makeTime(2024, 5, 5, 9, 22)), makeTime(2020, 1, 1, 1, 1));
 }
 
 TEST(TimeIntervalTest, NextRunCountsFromTheLaterOfStartAndLastRun) {
     CTask task = waitingTask(kScheduleTimeInterval);
     task.schedule.interval_minutes = 15;
-    task.started_at = at(2024, 5, 5, 9, 7, 50);
-    const TaskTime now = at(2024, 5, 5, 9, 10);
-    EXPECT_EQ(nextRunAt(task, now), at(2024, 5, 5, 9, 22, 0));
+    task.started_at = makeTime(2024, 5, 5, 9, 7, 50);
+    const TaskTime now = makeTime(2024, 5, 5, 9, 10);
+    EXPECT_EQ(nextRunAt(task, now), makeTime(2024, 5, 5, 9, 22, 0));
 
     // A run that began at 09:22 and lasted past 09:37.
-    task.last_run = at(2024, 5, 5, 9, 22, 1);
-    EXPECT_EQ(nextRunAt(task, now), at(2024, 5, 5, 9, 37, 0));
-    EXPECT_FALSE(isDue(task, at(2024, 5, 5, 9, 38, 0)));
-    EXPECT_TRUE(isDue(task, at(2024, 5, 5, 9, 52, 0)));
+    task.last_run = makeTime(2024, 5, 5, 9, 22, 1);
+    EXPECT_EQ(nextRunAt(task, now), makeTime(2024, 5, 5, 9, 37, 0));
+    EXPECT_FALSE(isDue(task, makeTime(2024, 5, 5, 9, 38, 0)));
+    EXPECT_TRUE(isDue(task, makeTime(2024, 5, 5, 9, 52, 0)));
 
     // A last run before the current start (an earlier session) is ignored.
-    task.last_run = at(2024, 5, 4, 23, 0);
-    EXPECT_EQ(nextRunAt(task, now), at(2024, 5, 5, 9, 22, 0));
+    task.last_run = makeTime(2024, 5, 4, 23, 0);
+    EXPECT_EQ(nextRunAt(task, now), makeTime(2024, 5, 5, 9, 22, 0));
 
     // The interval carries over midnight and the year end.
-    task.started_at = at(2024, 12, 31, 23, 50, 0);
+    task.started_at = makeTime(2024, 12, 31, 23, 50, 0);
     task.last_run.clear();
-    EXPECT_EQ(nextRunAt(task, now), at(2025, 1, 1, 0, 5, 0));
+    EXPECT_EQ(nextRunAt(task, now), makeTime(2025, 1, 1, 0, 5, 0));
 }
 
 TEST(TimeIntervalTest, ZeroOrNegativeIntervalIsNeverDueAndKeepsNextRun) {
     for (int32_t interval : {0, -1, -15}) {
         CTask task = waitingTask(kScheduleTimeInterval);
         task.schedule.interval_minutes = interval;
-        task.started_at = at(2024, 5, 5, 9, 0);
-        task.next_run = at(2024, 5, 5, 9, 30);
+        task.started_at = makeTime(2024, 5, 5, 9, 0);
+        task.next_run = makeTime(2024, 5, 5, 9, 30);
         for (int minute = 0; minute < 60; ++minute) {
-            EXPECT_FALSE(isDue(task, at(2024, 5, 5, 10, minute))) << interval;
+            EXPECT_FALSE(isDue(task, makeTime(2024, 5, 5, 10, minute))) << interval;
         }
-        EXPECT_EQ(nextRunAt(task, at(2024, 5, 5, 10, 0)), at(2024, 5, 5, 9, 30)) << interval;
+        EXPECT_EQ(nextRunAt(task, makeTime(2024, 5, 5, 10, 0)), makeTime(2024, 5, 5, 9, 30)) << interval;
     }
 }
 
 TEST(NextRunTest, ManualClearsAndUnknownKindKeeps) {
     CTask manual = waitingTask(kScheduleManual);
-    manual.next_run = at(2024, 5, 5, 9, 30);
-    EXPECT_EQ(nextRunAt(manual, at(2024, 5, 5, 9, 0)), TaskTime{});
+    manual.next_run = makeTime(2024, 5, 5, 9, 30);
+    EXPECT_EQ(nextRunAt(manual, makeTime(2024, 5, 5, 9, 0)), TaskTime{});
 
     CTask unknown = waitingTask(9);
-    unknown.next_run = at(2024, 5, 5, 9, 30);
-    EXPECT_EQ(nextRunAt(unknown, at(2024, 5, 5, 9, 0)), at(2024, 5, 5, 9, 30));
+    unknown.next_run = makeTime(2024, 5, 5, 9, 30);
+    EXPECT_EQ(nextRunAt(unknown, makeTime(2024, 5, 5, 9, 0)), makeTime(2024, 5, 5, 9, 30));
 }
 
 TEST(FormatTaskTimeTest, DateAndTimeFormats) {
@@ -354,26 +346,26 @@ TEST(FormatTaskTimeTest, DateAndTimeFormats) {
         const char* text;
     };
     const Case cases[] = {
-        {at(2006, 1, 2, 15, 4, 9), 2, 3, 2, false, "Mon, 2006-01-02 03:04 P.M"},
-        {at(2006, 1, 1, 0, 0, 0), 1, 1, 2, true, "Sun, Jan 01, 2006 00:00:00 A.M"},
-        {at(2006, 1, 2, 13, 5, 9), 2, 1, 1, true, "Mon, Jan 02, 2006 13:05:09"},
-        {at(2006, 1, 2, 13, 5, 9), 2, 1, 1, false, "Mon, Jan 02, 2006 13:05"},
-        {at(2006, 12, 25, 9, 30, 0), 2, 2, 1, false, "Mon, 25 Dec, 2006 09:30"},
-        {at(2006, 11, 5, 23, 59, 59), -1, 3, 1, true, "2006-11-05 23:59:59"},
-        {at(2006, 11, 5, 23, 59, 59), -7, 3, 1, true, "2006-11-05 23:59:59"},
+        {makeTime(2006, 1, 2, 15, 4, 9), 2, 3, 2, false, "Mon, 2006-01-02 03:04 P.M"},
+        {makeTime(2006, 1, 1, 0, 0, 0), 1, 1, 2, true, "Sun, Jan 01, 2006 00:00:00 A.M"},
+        {makeTime(2006, 1, 2, 13, 5, 9), 2, 1, 1, true, "Mon, Jan 02, 2006 13:05:09"},
+        {makeTime(2006, 1, 2, 13, 5, 9), 2, 1, 1, false, "Mon, Jan 02, 2006 13:05"},
+        {makeTime(2006, 12, 25, 9, 30, 0), 2, 2, 1, false, "Mon, 25 Dec, 2006 09:30"},
+        {makeTime(2006, 11, 5, 23, 59, 59), -1, 3, 1, true, "2006-11-05 23:59:59"},
+        {makeTime(2006, 11, 5, 23, 59, 59), -7, 3, 1, true, "2006-11-05 23:59:59"},
         // Noon and midnight in 12-hour time.
-        {at(2024, 7, 4, 12, 0, 0), -1, 1, 2, false, "Jul 04, 2024 00:00 P.M"},
-        {at(2024, 7, 4, 0, 0, 0), -1, 1, 2, false, "Jul 04, 2024 00:00 A.M"},
-        {at(2024, 7, 4, 11, 59, 0), -1, 1, 2, false, "Jul 04, 2024 11:59 A.M"},
-        {at(2024, 7, 4, 23, 1, 2), -1, 1, 2, true, "Jul 04, 2024 11:01:02 P.M"},
+        {makeTime(2024, 7, 4, 12, 0, 0), -1, 1, 2, false, "Jul 04, 2024 00:00 P.M"},
+        {makeTime(2024, 7, 4, 0, 0, 0), -1, 1, 2, false, "Jul 04, 2024 00:00 A.M"},
+        {makeTime(2024, 7, 4, 11, 59, 0), -1, 1, 2, false, "Jul 04, 2024 11:59 A.M"},
+        {makeTime(2024, 7, 4, 23, 1, 2), -1, 1, 2, true, "Jul 04, 2024 11:01:02 P.M"},
         // Unknown formats: date falls back to the first, time is left out.
-        {at(2024, 7, 4, 10, 0, 0), -1, 9, 1, false, "Jul 04, 2024 10:00"},
-        {at(2024, 7, 4, 10, 0, 0), -1, 3, 0, true, "2024-07-04 "},
-        {at(2024, 7, 4, 10, 0, 0), 5, 2, 7, true, "Thu, 04 Jul, 2024 "},
+        {makeTime(2024, 7, 4, 10, 0, 0), -1, 9, 1, false, "Jul 04, 2024 10:00"},
+        {makeTime(2024, 7, 4, 10, 0, 0), -1, 3, 0, true, "2024-07-04 "},
+        {makeTime(2024, 7, 4, 10, 0, 0), 5, 2, 7, true, "Thu, 04 Jul, 2024 "},
         // Names out of range.
-        {at(2024, 13, 4, 10, 0, 0), 0, 1, 1, false, "Unknown, Unknown 04, 2024 10:00"},
-        {at(2024, 0, 4, 10, 0, 0), 8, 2, 1, false, "Unknown, 04 Unknown, 2024 10:00"},
-        {at(987, 10, 10, 10, 10, 10), 1, 3, 1, true, "Sun, 987-10-10 10:10:10"},
+        {makeTime(2024, 13, 4, 10, 0, 0), 0, 1, 1, false, "Unknown, Unknown 04, 2024 10:00"},
+        {makeTime(2024, 0, 4, 10, 0, 0), 8, 2, 1, false, "Unknown, 04 Unknown, 2024 10:00"},
+        {makeTime(987, 10, 10, 10, 10, 10), 1, 3, 1, true, "Sun, 987-10-10 10:10:10"},
     };
     for (const Case& c : cases) {
         const TaskTime& t = c.t;
@@ -384,7 +376,7 @@ TEST(FormatTaskTimeTest, DateAndTimeFormats) {
 }
 
 TEST(FormatTaskTimeTest, StampOverloadUsesItsWeekdayAndShowsNeverAsEmpty) {
-    EXPECT_EQ(formatTaskTime(at(2006, 1, 2, 15, 4, 9), 3, 2, false), "Mon, 2006-01-02 03:04 P.M");
+    EXPECT_EQ(formatTaskTime(makeTime(2006, 1, 2, 15, 4, 9), 3, 2, false), "Mon, 2006-01-02 03:04 P.M");
     EXPECT_EQ(formatTaskTime(TaskTime{}, 1, 1, true), "");
 }
 
@@ -395,7 +387,7 @@ TEST(ScheduleLockingTest, NextRunIsWrittenOnlyUnderTheTaskLock) {
     {
         std::lock_guard lock(task.mutex());
         writer = std::thread([&] {
-            computeNextRun(task, at(2024, 5, 5, 9, 0));
+            computeNextRun(task, makeTime(2024, 5, 5, 9, 0));
             done = true;
         });
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -403,7 +395,7 @@ TEST(ScheduleLockingTest, NextRunIsWrittenOnlyUnderTheTaskLock) {
         EXPECT_EQ(task.next_run, TaskTime{});
     }
     writer.join();
-    EXPECT_EQ(nextRunAt(task, at(2024, 5, 5, 9, 0)), at(2024, 5, 5, 10, 30));
+    EXPECT_EQ(nextRunAt(task, makeTime(2024, 5, 5, 9, 0)), makeTime(2024, 5, 5, 10, 30));
 }
 
 TEST(ScheduleLockingTest, DueTestReadsTheLastRunUnderTheTaskLock) {
@@ -413,7 +405,7 @@ TEST(ScheduleLockingTest, DueTestReadsTheLastRunUnderTheTaskLock) {
     {
         std::lock_guard lock(task.mutex());
         reader = std::thread([&] {
-            EXPECT_TRUE(isDue(task, at(2024, 5, 5, 10, 30)));
+            EXPECT_TRUE(isDue(task, makeTime(2024, 5, 5, 10, 30)));
             done = true;
         });
         std::this_thread::sleep_for(std::chrono::milliseconds(100));

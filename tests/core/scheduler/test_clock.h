@@ -6,20 +6,9 @@
 
 #include "core/model/task_time.h"
 #include "core/scheduler/clock.h"
+#include "support/test_support.h"
 
 namespace keelvault::test {
-
-inline TaskTime makeTime(int32_t year, int32_t month, int32_t day, int32_t hour, int32_t minute, int32_t second) {
-    TaskTime t;
-    t.year = year;
-    t.month = month;
-    t.day = day;
-    t.hour = hour;
-    t.minute = minute;
-    t.second = second;
-    t.day_of_week = dayOfWeek(year, month, day);
-    return t;
-}
 
 // A clock the test sets and steps. It counts its readings, so a test can
 // wait until a worker has looked at a new time.
