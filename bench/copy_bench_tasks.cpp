@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench_task_list.h"
 #include "core/model/task.h"
 #include "core/model/task_list_file.h"
 
@@ -49,21 +50,5 @@ int main(int argc, char** argv) {
     task.buffer_options.mode = static_cast<uint8_t>(std::atoi(argv[8]));
     task.buffer_options.records = std::atoi(argv[9]);
 
-    CTaskList list;
-    if (std::filesystem::exists(list_path) && !loadTaskList(list_path, list)) {
-        std::fprintf(stderr, "cannot read %s\n", list_path.c_str());
-        return 1;
-    }
-    for (int i = 0; i < list.count(); ++i) {
-        if (list.at(i).name == task.name) {
-            list.removeAt(i);
-            break;
-        }
-    }
-    list.append(task);
-    if (!saveTaskList(list_path, list)) {
-        std::fprintf(stderr, "cannot write %s\n", list_path.c_str());
-        return 1;
-    }
-    return 0;
+    return keelvault::bench::putTask(list_path, task);
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_task_list.h"
 #include "core/engine/mysql_session.h"
 #include "core/model/task.h"
 #include "core/model/task_list_file.h"
@@ -75,21 +76,5 @@ int main(int argc, char** argv) {
         return usage();
     }
 
-    CTaskList list;
-    if (std::filesystem::exists(list_path) && !loadTaskList(list_path, list)) {
-        std::fprintf(stderr, "cannot read %s\n", list_path.c_str());
-        return 1;
-    }
-    for (int i = 0; i < list.count(); ++i) {
-        if (list.at(i).name == task.name) {
-            list.removeAt(i);
-            break;
-        }
-    }
-    list.append(task);
-    if (!saveTaskList(list_path, list)) {
-        std::fprintf(stderr, "cannot write %s\n", list_path.c_str());
-        return 1;
-    }
-    return 0;
+    return keelvault::bench::putTask(list_path, task);
 }
