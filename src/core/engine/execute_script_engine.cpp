@@ -37,6 +37,7 @@ EngineResult runExecuteScript(RunContext& context) {
             // A blocked call cancelled by a stop fails; that is not the statement's fault.
             if (context.stopRequested()) return EngineResult::Canceled;
             context.log(kLogError, "Failed to execute the SQL statement! NO. " + std::to_string(number) + " : " + sql);
+            context.log(kLogWarning, session.errorLogText());
             continue;
         }
         ++executed;

@@ -3,6 +3,7 @@
 #include <errmsg.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
@@ -60,6 +61,10 @@ std::string connectFailedLogText(unsigned int error_number, const std::string& e
     char head[96];
     std::snprintf(head, sizeof head, "Failed to connect to the %sMySQL server!  Error NO. %u  ", which, error_number);
     return head + error_text;
+}
+
+std::string serverErrorLogText(unsigned int error_number, const std::string& error_text) {
+    return "Error NO. " + std::to_string(error_number) + "  " + error_text;
 }
 
 std::string connectSucceededLogText(const std::string& version_text) {
@@ -245,6 +250,12 @@ bool MySqlSession::queryValue(const std::string& sql, std::string& value) {
     if (!row || !row[0]) return false;
     value.assign(row[0], mysql_fetch_lengths(result.get())[0]);
     return true;
+}
+
+unsigned long long MySqlSession::maxAllowedPacket() {
+    std::string value;
+    if (!queryValue("SELECT @@max_allowed_packet", value)) return 0;
+    return std::strtoull(value.c_str(), nullptr, 10);
 }
 
 }  // namespace keelvault

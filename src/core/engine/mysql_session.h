@@ -66,6 +66,9 @@ std::string connectFailedLogText(unsigned int error_number, const std::string& e
 std::string connectSucceededLogText(const std::string& version_text);
 std::string connectFailedDialogText(unsigned int error_number, const std::string& error_text);
 std::string connectSucceededDialogText(const std::string& version_text);
+// The server's reason for a failed statement, as the warning line after it:
+// "Error NO. %d  %s".
+std::string serverErrorLogText(unsigned int error_number, const std::string& error_text);
 
 // One client connection to a MySQL server, used by one thread only.
 class MySqlSession {
@@ -90,6 +93,8 @@ public:
 
     unsigned int errorNumber() const;
     std::string errorText() const;
+    // serverErrorLogText() of the last error.
+    std::string errorLogText() const { return serverErrorLogText(errorNumber(), errorText()); }
 
     std::string versionText() const;
     // The reported version, or the override when one is set.
@@ -121,6 +126,8 @@ public:
     ResultPtr useQuery(const std::string& sql);
     // First column of the first row; false on failure, no row or NULL.
     bool queryValue(const std::string& sql, std::string& value);
+    // The largest packet the server takes (max_allowed_packet); 0 when unknown.
+    unsigned long long maxAllowedPacket();
 
 private:
     CharsetStep applyCharset(const char* query);

@@ -17,6 +17,7 @@ namespace {
 
 constexpr uint8_t kFileKindSql = 0;
 constexpr uint8_t kFileKindGzip = 1;
+constexpr unsigned int kPacketTooLarge = 1153;  // the server's ER_NET_PACKET_TOO_LARGE
 
 bool hasGzExtension(const std::string& path) {
     if (path.size() < 3) return false;
@@ -60,6 +61,10 @@ public:
             return EngineResult::Failed;
         }
         context_.log(kLogInfo, connectSucceededLogText(session_.versionText()));
+        // A statement the server cannot take would cost the connection: the
+        // server drops it on a packet above its limit.
+        const unsigned long long packet = session_.maxAllowedPacket();
+        max_statement_ = packet > 1 ? static_cast<size_t>(packet - 1) : SIZE_MAX;
         context_.log(kLogInfo, "Restoring MySQL databases by SQL/GZIP files: " +
                                    std::to_string(task_.restore_files.size()) + " files");
 
@@ -68,19 +73,40 @@ public:
             if (context_.stopRequested()) return EngineResult::Canceled;
             if (entry.kind != kFileKindSql && entry.kind != kFileKindGzip) continue;
             const Outcome outcome = restoreEntry(entry);
-            if (outcome == Outcome::Canceled) return EngineResult::Canceled;
-            if (context_.stopRequested()) return EngineResult::Canceled;
+            if (outcome == Outcome::Canceled) return canceled();
+            if (context_.stopRequested()) return canceled();
             if (outcome == Outcome::Stop) {
                 stop = true;
                 break;
             }
         }
         session_.close();
+        logFailedCount();
         return stop ? EngineResult::Failed : EngineResult::Finished;
     }
 
 private:
     enum class Outcome { Next, Stop, Canceled };
+
+    EngineResult canceled() {
+        logFailedCount();
+        return EngineResult::Canceled;
+    }
+
+    // How the run went, before its last line.
+    void logFailedCount() {
+        if (failed_ == 0) return;
+        context_.log(kLogWarning, std::to_string(failed_) + (failed_ == 1 ? " SQL statement" : " SQL statements") +
+                                      " failed during the restore.");
+        failed_ = 0;
+    }
+
+    // One failed statement: its text, then the server's reason.
+    void statementFailed(const std::string& statement, const std::string& reason) {
+        ++failed_;
+        context_.log(kLogError, "Failed to execute the SQL statement: " + statement);
+        context_.log(kLogWarning, reason);
+    }
 
     bool continueOnSqlError() const { return task_.restore_options.continue_on_sql_error != 0; }
     bool continueOnFileError() const { return task_.restore_options.continue_on_file_error != 0; }
@@ -101,6 +127,7 @@ private:
         if (context_.stopRequested()) return Outcome::Canceled;
 
         std::unique_ptr<SqlFileReader> reader = make_reader_ ? make_reader_() : std::make_unique<SqlFileReader>();
+        reader->setMaxStatementSize(max_statement_);
         if (!reader->open(path)) {
             context_.log(kLogError, "Failed to open the file!");
             return continueOnFileError() ? Outcome::Next : Outcome::Stop;
@@ -124,6 +151,7 @@ private:
                 if (!continueOnFileError()) return Outcome::Stop;
                 // Going on: the statements completed before the fault are still sent.
             }
+            bool batch_stopped = false;
             for (std::string& statement : statements) {
                 if (context_.stopRequested()) return Outcome::Canceled;
                 if (!statement.empty() && statement.back() == ';') statement.pop_back();
@@ -131,13 +159,23 @@ private:
                 if (session_.execute(statement)) continue;
                 // A blocked call cancelled by a stop fails; that is not the statement's fault.
                 if (context_.stopRequested()) return Outcome::Canceled;
-                context_.log(kLogError, "Failed to execute the SQL statement: " + statement);
+                statementFailed(statement, session_.errorLogText());
                 if (!continueOnSqlError()) {
-                    stop = true;
+                    stop = batch_stopped = true;
                     break;
                 }
             }
             statements.clear();
+            // A statement too large for the server ended the batch; it is
+            // reported in its place and never sent.
+            if (auto oversized = reader.takeOversized(); oversized && !batch_stopped) {
+                statementFailed(oversized->head + "...",
+                                serverErrorLogText(kPacketTooLarge, "Got a packet bigger than 'max_allowed_packet' bytes (" +
+                                                                        std::to_string(oversized->size) +
+                                                                        " bytes; the server takes " +
+                                                                        std::to_string(max_statement_) + ")"));
+                if (!continueOnSqlError()) stop = true;
+            }
         }
         return stop ? Outcome::Stop : Outcome::Next;
     }
@@ -146,6 +184,8 @@ private:
     const CTask& task_;
     const SqlFileReaderFactory& make_reader_;
     MySqlSession session_;
+    size_t max_statement_ = SIZE_MAX;
+    long long failed_ = 0;
 };
 
 }  // namespace

@@ -128,9 +128,11 @@ void SqlFileReader::close() {
 
 void SqlFileReader::seekToStart() {
     position_ = 0;
+    read_offset_ = 0;
     begin_ = end_ = 0;
     resync_ = false;
-    cutter_.clear();
+    // Every file is a script of its own: it starts with ';' as terminator.
+    splitter_.reset();
 }
 
 ssize_t SqlFileReader::readAt(uint64_t offset, char* buffer, size_t size) {
@@ -140,46 +142,74 @@ ssize_t SqlFileReader::readAt(uint64_t offset, char* buffer, size_t size) {
     }
 }
 
+SqlFileReader::Fill SqlFileReader::fill() {
+    if (read_offset_ >= length_) return Fill::End;
+    if (begin_ > 0) {
+        std::copy(buffer_.begin() + static_cast<ptrdiff_t>(begin_), buffer_.begin() + static_cast<ptrdiff_t>(end_),
+                  buffer_.begin());
+        end_ -= begin_;
+        begin_ = 0;
+    }
+    // A look ahead longer than the buffer (a DELIMITER line of that size) grows it.
+    if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer_.size() - end_, length_ - read_offset_));
+    const ssize_t got = readAt(read_offset_, buffer_.data() + end_, want);
+    if (got <= 0) {
+        // An error skips the unreadable block; a file that became shorter
+        // than its length has nothing more to give. The statement the gap
+        // cuts through is lost either way.
+        read_offset_ = got < 0 ? read_offset_ + want : length_;
+        position_ = read_offset_;
+        begin_ = end_ = 0;
+        splitter_.dropPending();
+        resync_ = true;
+        return Fill::Fault;
+    }
+    read_offset_ += static_cast<uint64_t>(got);
+    end_ += static_cast<size_t>(got);
+    return Fill::Read;
+}
+
 int SqlFileReader::readStatements(std::vector<std::string>& list, const CBufferOptions& options) {
     if (buffer_.empty()) buffer_.resize(kReadBlock);
+    bool want_more = begin_ == end_;
     for (;;) {
-        if (begin_ == end_) {
-            if (position_ >= length_) break;
-            const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer_.size(), length_ - position_));
-            const ssize_t got = readAt(position_, buffer_.data(), want);
-            if (got <= 0) {
-                // An error skips the unreadable block; a file that became
-                // shorter than its length has nothing more to give.
-                position_ = got < 0 ? position_ + want : length_;
-                cutter_.clear();
-                resync_ = true;
-                return 0;
-            }
-            begin_ = 0;
-            end_ = static_cast<size_t>(got);
+        if (want_more) {
+            const Fill filled = fill();
+            if (filled == Fill::Fault) return 0;
+            if (filled == Fill::End && begin_ == end_) break;
+            want_more = false;
         }
-        const char* start = buffer_.data() + begin_;
-        const char* stop = buffer_.data() + end_;
-        const char* line_end = findLineEnd(start, stop);
+        char* start = buffer_.data() + begin_;
+        const size_t available = end_ - begin_;
         if (resync_) {
             // After a skipped block the text goes on mid-line: drop it up to the next line end.
-            const size_t dropped = static_cast<size_t>(line_end - start) + (line_end == stop ? 0 : 1);
+            const char* line_end = findLineEnd(start, start + available);
+            const size_t dropped = static_cast<size_t>(line_end - start) + (line_end == start + available ? 0 : 1);
             position_ += dropped;
             begin_ += dropped;
-            if (line_end != stop) resync_ = false;
+            if (line_end != start + available) resync_ = false;
+            want_more = begin_ == end_;
             continue;
         }
-        cutter_.append(start, static_cast<size_t>(line_end - start));
-        if (line_end == stop) {
+        const bool at_end = read_offset_ >= length_;
+        const size_t used = splitter_.scan(start, available, at_end, list);
+        position_ += used;
+        begin_ += used;
+        if (splitter_.completed()) {
+            if (splitter_.hasOversized() || batchComplete(list, options)) return 1;
+            continue;
+        }
+        if (at_end) {
+            // With the end in sight the splitter takes every byte.
             position_ += end_ - begin_;
             begin_ = end_;
-            continue;
+            break;
         }
-        position_ += static_cast<uint64_t>(line_end - start) + 1;
-        begin_ = static_cast<size_t>(line_end - buffer_.data()) + 1;
-        if (cutter_.endLine(list) && batchComplete(list, options)) return 1;
+        // The splitter took all it could: it wants the bytes that follow.
+        want_more = true;
     }
-    cutter_.finish(list);
+    splitter_.finish(list);
     return 1;
 }
 

@@ -39,12 +39,16 @@ TEST(ExecuteScriptEngine, FailingStatementsAreNumberedAndTheRunGoesOn) {
         connectSucceededLogText(admin->versionText()),
         "Executing MySQL script: 8 statements",
         "Failed to execute the SQL statement! NO. 2 : INSERT INTO kv_rs_exec.missing VALUES (1)",
+        "Error NO. 1146  Table 'kv_rs_exec.missing' doesn't exist",
         "Failed to execute the SQL statement! NO. 5 : INSERT INTO kv_rs_exec.t VALUES (1)",
+        "Error NO. 1062  Duplicate entry '1' for key 'PRIMARY'",
         "Failed to execute the SQL statement! NO. 7 : ",
+        "Error NO. 1065  Query was empty",
         "Executed: 4 statements",
     };
     EXPECT_EQ(h.texts(), expected);
     EXPECT_EQ(h.texts(kLogError).size(), 3u);
+    EXPECT_EQ(h.texts(kLogWarning).size(), 3u);  // the server's reason after each failure
     EXPECT_EQ(test::queryRows(*admin, "SELECT a FROM kv_rs_exec.t ORDER BY a"), (std::vector<std::string>{"1", "2"}));
     test::execOrFail(*admin, "DROP DATABASE kv_rs_exec");
 }

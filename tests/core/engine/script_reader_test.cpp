@@ -37,7 +37,7 @@ Statements flatten(const std::vector<Statements>& batches) {
     return all;
 }
 
-TEST(StatementCutting, CasesGiveTheSameStatementsFromTextAndFile) {
+TEST(ScriptPageCutting, TypedTextIsCutByLinesAndSemicolons) {
     struct Case {
         const char* what;
         std::string text;
@@ -52,26 +52,91 @@ TEST(StatementCutting, CasesGiveTheSameStatementsFromTextAndFile) {
         {"trailing blanks at the end of the text", "SELECT 1   ", {"SELECT 1;"}},
         {"comment lines dropped", "-- Host: x\n--\nSELECT 1;\n-- end", {"SELECT 1;"}},
         {"digit or quote first drops the text", "1 + 1;\n'x';\n\"y\";\nSELECT 3;\n", {"SELECT 3;"}},
-        {"continuation lines need no letter", "INSERT INTO t VALUES\n(1),\n(2);\n", {"INSERT INTO t VALUES(1),(2);"}},
         {"CR LF pairs", "SELECT 1;\r\nINSERT INTO t\r\nVALUES (1);\r\n", {"SELECT 1;", "INSERT INTO tVALUES (1);"}},
         {"lone CR ends lines too", "SELECT 1;\rSELECT 2;\r", {"SELECT 1;", "SELECT 2;"}},
         {"leading blanks and tabs removed, case kept", "   \t select 1 ;\n", {"select 1 ;"}},
         {"blank lines only", "\n\n \t \r\n", {}},
         {"empty text", "", {}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(cutScriptText(c.text), c.expected) << c.what;
+}
+
+// Feeds a text to the splitter in pieces of `piece` bytes, handing over
+// again what it did not take, as the file reader does with its buffer.
+Statements splitInPieces(const std::string& text, size_t piece) {
+    SqlStatementSplitter splitter;
+    Statements out;
+    std::string pending;
+    size_t next = 0;
+    for (;;) {
+        const bool at_end = next >= text.size();
+        if (!at_end) {
+            pending += text.substr(next, piece);
+            next += piece;
+        }
+        for (;;) {
+            const size_t used = splitter.scan(pending.data(), pending.size(), next >= text.size(), out);
+            pending.erase(0, used);
+            if (!splitter.completed()) break;
+        }
+        if (at_end) break;
+    }
+    splitter.finish(out);
+    return out;
+}
+
+TEST(SqlFileReader, CutsTextAsTheCommandLineClientDoes) {
+    struct Case {
+        const char* what;
+        std::string text;
+        Statements expected;
+    };
+    const std::vector<Case> cases = {
+        {"line breaks stay in the statement", "CREATE TABLE t (\n  a INT\n);\n", {"CREATE TABLE t (\n  a INT\n);"}},
+        {"a semicolon ends the statement wherever it stands", "SELECT 1; SELECT 2;\nSELECT\n3;", {"SELECT 1;", "SELECT 2;", "SELECT\n3;"}},
+        {"two lines never run together", "INSERT INTO t\nVALUES (1,'x');\n", {"INSERT INTO t\nVALUES (1,'x');"}},
+        {"last statement without terminator", "SELECT 1;\nSELECT 2  \n", {"SELECT 1;", "SELECT 2;"}},
+        {"leading comments dropped, inner ones kept",
+         "-- Host: x\n--\n# note ;\n/* block ; */ SELECT /* in ; */ 1; -- tail ;\n-- end",
+         {"SELECT /* in ; */ 1;"}},
+        {"terminators and comment marks inside literals",
+         "INSERT INTO t VALUES ('a;\nb', \"c;--d\", 'it''s', 'x\\'y;', '/*', '#');\n",
+         {"INSERT INTO t VALUES ('a;\nb', \"c;--d\", 'it''s', 'x\\'y;', '/*', '#');"}},
+        {"backquoted names keep every character",
+         "CREATE TABLE `a;\nb` (`c``;` INT);\nDROP TABLE `x`;",
+         {"CREATE TABLE `a;\nb` (`c``;` INT);", "DROP TABLE `x`;"}},
+        {"DELIMITER changes the terminator and is no statement",
+         "DELIMITER ;;\nCREATE PROCEDURE p() BEGIN SELECT 1; SELECT 2; END;;\nDELIMITER ;\nSELECT 3;\n",
+         {"CREATE PROCEDURE p() BEGIN SELECT 1; SELECT 2; END;", "SELECT 3;"}},
+        {"delimiter in small letters, blanks before the terminator",
+         "delimiter $$\nCREATE FUNCTION f() RETURNS INT RETURN 1 $$\ndelimiter ;\nSELECT f();",
+         {"CREATE FUNCTION f() RETURNS INT RETURN 1;", "SELECT f();"}},
+        {"a trigger as standard dumps write it",
+         "DELIMITER ;;\n/*!50003 CREATE*/ /*!50003 TRIGGER tr BEFORE INSERT ON t FOR EACH ROW BEGIN\n"
+         "  SET NEW.a = ';;'; -- no end ;;\nEND */;;\nDELIMITER ;\n",
+         {"/*!50003 CREATE*/ /*!50003 TRIGGER tr BEFORE INSERT ON t FOR EACH ROW BEGIN\n"
+          "  SET NEW.a = ';;'; -- no end ;;\nEND */;"}},
         {"executable comments are statements",
-         "/*!40101 SET NAMES utf8mb4 */;\n/*!40103 SET TIME_ZONE='+00:00' */;\n",
-         {"/*!40101 SET NAMES utf8mb4 */;", "/*!40103 SET TIME_ZONE='+00:00' */;"}},
-        {"other comments are not", "/* note */;\n/*M!999999\\- enable the sandbox mode */\nSELECT 1;\n", {"SELECT 1;"}},
+         "/*!40101 SET NAMES utf8mb4 */;\n/*M!100100 SET @x=1 */;\n",
+         {"/*!40101 SET NAMES utf8mb4 */;", "/*M!100100 SET @x=1 */;"}},
+        {"the version no server reaches is a comment",
+         "/*M!999999\\- enable the sandbox mode */ \n-- MariaDB dump\nSELECT 1;\n",
+         {"SELECT 1;"}},
         {"an executable comment spanning lines",
          "/*!50001 CREATE ALGORITHM=UNDEFINED */\n/*!50001 VIEW v AS select 1 AS a */;\n",
-         {"/*!50001 CREATE ALGORITHM=UNDEFINED *//*!50001 VIEW v AS select 1 AS a */;"}},
-        {"a semicolon inside a literal at a line end ends the statement",
-         "INSERT INTO t VALUES ('a;\nb');\n",
-         {"INSERT INTO t VALUES ('a;", "b');"}},
+         {"/*!50001 CREATE ALGORITHM=UNDEFINED */\n/*!50001 VIEW v AS select 1 AS a */;"}},
+        {"CR LF line ends", "SELECT 1;\r\nINSERT INTO t\r\nVALUES (1);\r\n", {"SELECT 1;", "INSERT INTO t\r\nVALUES (1);"}},
+        {"a statement need not begin with a letter", "(SELECT 1) UNION (SELECT 2);\n", {"(SELECT 1) UNION (SELECT 2);"}},
+        {"two dashes without a blank are no comment", "SELECT 1--1;\n", {"SELECT 1--1;"}},
+        {"terminators alone and blank lines", ";\n ; ;\n\n \t \r\n", {}},
+        {"empty text", "", {}},
+        {"an open literal at the end is handed over as it is", "SELECT 'abc", {"SELECT 'abc;"}},
     };
     test::TempDir dir;
     for (const Case& c : cases) {
-        EXPECT_EQ(cutScriptText(c.text), c.expected) << c.what;
+        for (size_t piece : {size_t{1}, size_t{2}, size_t{3}, size_t{7}, size_t{1} << 20}) {
+            EXPECT_EQ(splitInPieces(c.text, piece), c.expected) << c.what << ", pieces of " << piece;
+        }
         const fs::path file = dir / "case.sql";
         test::writeFile(file, c.text);
         for (uint8_t mode : {0, 1, 2}) {
@@ -80,13 +145,35 @@ TEST(StatementCutting, CasesGiveTheSameStatementsFromTextAndFile) {
     }
 }
 
+TEST(SqlFileReader, AStatementAboveTheLimitEndsItsBatchAndIsReported) {
+    test::TempDir dir;
+    const fs::path file = dir / "big.sql";
+    const std::string big = "INSERT INTO t VALUES ('" + std::string(5000, 'b') + "');";
+    test::writeFile(file, "SELECT 1;\nSELECT 2;\n" + big + "\nSELECT 3;\n");
+    SqlFileReader reader;
+    reader.setMaxStatementSize(1000);
+    ASSERT_TRUE(reader.open(file.string()));
+    Statements first, second;
+    ASSERT_EQ(reader.readStatements(first, CBufferOptions{2, 0}), 1);
+    EXPECT_EQ(first, (Statements{"SELECT 1;", "SELECT 2;"}));
+    const auto oversized = reader.takeOversized();
+    ASSERT_TRUE(oversized.has_value());
+    EXPECT_EQ(oversized->size, big.size() - 1);  // without its terminator
+    EXPECT_TRUE(oversized->head.starts_with("INSERT INTO t VALUES ('bbb"));
+    EXPECT_LE(oversized->head.size(), 1000u);
+    EXPECT_FALSE(reader.takeOversized().has_value());
+    while (reader.position() < reader.length()) ASSERT_EQ(reader.readStatements(second, CBufferOptions{2, 0}), 1);
+    EXPECT_EQ(second, (Statements{"SELECT 3;"}));
+}
+
 TEST(StatementCutting, BatchSizesFollowTheBufferMode) {
     // Long statements, so lines and statements straddle the read buffer.
     std::string text = "-- header\n";
     Statements expected;
     for (int i = 0; i < 250; ++i) {
-        std::string statement = "INSERT INTO t VALUES (" + std::to_string(i) + ",'" + std::string(i * 17, 'x') + "');";
-        text += statement.substr(0, 10) + "\r\n" + statement.substr(10) + "\r\n";
+        const std::string statement =
+            "INSERT INTO t\r\nVALUES (" + std::to_string(i) + ",'" + std::string(i * 17, 'x') + "');";
+        text += statement + "\r\n";
         expected.push_back(statement);
     }
     test::TempDir dir;
