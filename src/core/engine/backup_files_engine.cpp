@@ -42,8 +42,11 @@ public:
 
     EngineResult run() {
         {
+            // The name may be changed while the task runs; the run keeps
+            // the one it started with.
             std::lock_guard lock(task_.mutex());
             start_ = task_.last_run;
+            task_name_ = task_.name;
         }
         if (start_.year == 0) start_ = context_.now();
 
@@ -71,6 +74,7 @@ public:
         settings.version = session_.versionNumber();
         settings.time = start_;
         if (options_.flag(kOptSetCharset)) settings.server_charset = session_.applyServerCharset().connection;
+        if (settings.timeZone()) session_.execute("SET TIME_ZONE='+00:00'");
         writer_.emplace(session_, context_, settings);
 
         context_.log(kLogInfo, "Backing up the selected databases and tables...");
@@ -119,7 +123,7 @@ private:
     // numbered rather than written over what this run has just written.
     std::string newFilePath(const std::string& database, const std::string& table) {
         std::string path = backupFilePath(folder_, options_,
-                                          BackupNameValues{task_.name, task_.source.host, database, table, start_});
+                                          BackupNameValues{task_name_, task_.source.host, database, table, start_});
         if (run_paths_.insert(path).second) return path;
         const size_t dot = path.rfind('.');  // the ".sql" or ".php" just added
         for (int n = 2;; ++n) {
@@ -173,23 +177,44 @@ private:
                 return true;
             }
         }
-        for (const CTableItem& table : database.tables) {
-            if (table.selected == 0) continue;
+        writer_->beginDatabase(name, database.selected == kWholeDatabase);
+        std::vector<DumpFile::PendingView> database_views;
+        for (const CTableItem* table : tablesInReplayOrder(database, writer_->catalogue())) {
             if (context_.stopRequested()) return false;
             // A file that failed is abandoned; its remaining tables are skipped.
             if (layout_ != BackupLayout::PerTable && file_.failed()) break;
-            const char* what = table.kind == kKindView ? "Backing up the view " : "Backing up the table ";
-            context_.log(kLogInfo, what + name + "." + table.table + "...");
+            const char* what = table->kind == kKindView ? "Backing up the view " : "Backing up the table ";
+            context_.log(kLogInfo, what + name + "." + table->table + "...");
             if (layout_ == BackupLayout::PerTable) {
-                if (!openFile(newFilePath(name, table.table)) ||
+                if (!openFile(newFilePath(name, table->table)) ||
                     !writer_->writeDatabaseBlock(file_, name, charset.connection, charset.name)) {
                     finishFile();
                     continue;
                 }
             }
-            if (writer_->writeTable(file_, name, table.table) == TableResult::Canceled) return false;
-            if (layout_ == BackupLayout::PerTable) finishFile();
+            if (writer_->writeTable(file_, name, table->table) == TableResult::Canceled) return false;
+            if (layout_ == BackupLayout::PerTable) {
+                // A view's file holds its stand-in; the view itself may select
+                // from tables of later files, so it waits for the last file.
+                for (DumpFile::PendingView& view : file_.pending_views) database_views.push_back(std::move(view));
+                file_.pending_views.clear();
+                finishFile();
+            }
             if (context_.stopRequested()) return false;
+        }
+        if (layout_ == BackupLayout::PerTable) {
+            // With a file per table, the routines, events and views of the
+            // database come in a file of their own, after every table.
+            if (writer_->hasRoutinesOrEvents() || !database_views.empty()) {
+                if (openFile(newFilePath(name, "")) &&
+                    writer_->writeDatabaseBlock(file_, name, charset.connection, charset.name) &&
+                    writer_->writeRoutinesAndEvents(file_, name)) {
+                    file_.pending_views = std::move(database_views);
+                }
+                finishFile();
+            }
+        } else if (!file_.failed()) {
+            writer_->writeRoutinesAndEvents(file_, name);
         }
         if (layout_ == BackupLayout::PerDatabase) finishFile();
         return true;
@@ -244,6 +269,7 @@ private:
     DumpFile file_;
     std::vector<std::string> written_;
     std::set<std::string> run_paths_;  // every new file name this run has used
+    std::string task_name_;
 };
 
 }  // namespace

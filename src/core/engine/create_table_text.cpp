@@ -100,18 +100,37 @@ std::string typeText(MySqlSession& session, const std::string& table, const MYSQ
 
 }  // namespace
 
+std::string joinedLines(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    char quote = 0;
+    bool escape = false;
+    for (char c : text) {
+        if (quote) {
+            out += c;
+            if (escape) {
+                escape = false;
+            } else if (c == '\\' && quote != '`') {
+                escape = true;
+            } else if (c == quote) {
+                quote = 0;
+            }
+            continue;
+        }
+        if (c == '\r' || c == '\n') continue;
+        if (c == '\'' || c == '"' || c == '`') quote = c;
+        out += c;
+    }
+    return out;
+}
+
 std::string showCreateText(MySqlSession& session, const std::string& name) {
     ResultPtr result = session.storeQuery("SHOW CREATE TABLE " + quoteName(name, true));
     if (!result || mysql_num_fields(result.get()) < 2) return {};
     MYSQL_ROW row = mysql_fetch_row(result.get());
     if (!row || !row[1]) return {};
     const unsigned long length = mysql_fetch_lengths(result.get())[1];
-    std::string text;
-    text.reserve(length);
-    for (unsigned long i = 0; i < length; ++i) {
-        if (row[1][i] != '\r' && row[1][i] != '\n') text += row[1][i];
-    }
-    return text;
+    return joinedLines(std::string_view(row[1], length));
 }
 
 std::string createTableFromColumns(MySqlSession& session, const std::string& table, const std::string& engine,
@@ -150,6 +169,16 @@ std::string createTableFromColumns(MySqlSession& session, const std::string& tab
     if (count > 0) text.resize(text.size() - 2);
     if (!keys.empty()) text += ", PRIMARY KEY (" + keys + ")";
     text += engine.empty() ? ")" : ")TYPE=" + engine;
+    return text;
+}
+
+std::string standInViewStatement(const std::string& quoted_view, const MYSQL_FIELD* fields, unsigned int count,
+                                 bool quote) {
+    std::string text = "CREATE VIEW " + quoted_view + " AS SELECT ";
+    for (unsigned int i = 0; i < count; ++i) {
+        if (i) text += ',';
+        text += "1 AS " + quoteName(std::string(fields[i].name ? fields[i].name : "", fields[i].name_length), quote);
+    }
     return text;
 }
 

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/engine/schema_objects.h"
+
 namespace keelvault {
 
 // The two forms of a backup file: a plain SQL script, or a PHP page that
@@ -44,8 +46,7 @@ public:
     // Views whose definitions wait for the footer, with their database.
     struct PendingView {
         std::string database;
-        std::string name;
-        std::string definition;
+        SchemaObject view;
     };
     std::vector<PendingView> pending_views;
     // Database of the last USE in the file (empty when none).

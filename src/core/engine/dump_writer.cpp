@@ -10,6 +10,7 @@
 #include "core/engine/mysql_session.h"
 #include "core/engine/row_values.h"
 #include "core/engine/sql_quote.h"
+#include "core/engine/table_columns.h"
 #include "core/model/task_log.h"
 #include "core/scheduler/run_context.h"
 
@@ -18,6 +19,7 @@ namespace keelvault {
 namespace {
 
 constexpr int kRowsPerInsert = 10;
+constexpr size_t kMaxMultiRowBytes = 1 << 20;
 constexpr size_t kTemporaryPrefix = 17;  // "CREATE TEMPORARY "
 
 std::vector<std::string> charsetStatements(const std::string& charset, bool with_saves, unsigned long version) {
@@ -87,6 +89,8 @@ bool DumpWriter::fileError(DumpFile& file, const std::string& message) {
 
 bool DumpWriter::serverError(const std::string& message) {
     context_.log(kLogError, message);
+    // The server's reason, when a statement of its own failed.
+    if (session_.errorNumber() != 0) context_.log(kLogWarning, session_.errorLogText());
     return false;
 }
 
@@ -127,6 +131,9 @@ bool DumpWriter::writeHeader(DumpFile& file) {
         lines.insert(lines.end(), {"SET @OLD_FOREIGN_KEY_CHECKS=@@FOREIGN_KEY_CHECKS", "SET FOREIGN_KEY_CHECKS=0"});
     }
     lines.insert(lines.end(), {"SET @OLD_SQL_MODE=@@SQL_MODE", "SET SQL_MODE='NO_AUTO_VALUE_ON_ZERO'"});
+    // TIMESTAMP values are read and written in UTC, so they mean the same
+    // instant on a server in any time zone.
+    if (settings_.timeZone()) lines.insert(lines.end(), {"SET @OLD_TIME_ZONE=@@TIME_ZONE", "SET TIME_ZONE='+00:00'"});
     if (o.flag(kOptSqlNotes)) lines.insert(lines.end(), {"SET @OLD_SQL_NOTES=@@SQL_NOTES", "SET SQL_NOTES=0"});
     if (!file.writeStatements(lines)) return fileError(file, "Failed to write the title to the backup file! - ");
     return true;
@@ -159,6 +166,14 @@ bool DumpWriter::writeDatabaseBlock(DumpFile& file, const std::string& database,
     return true;
 }
 
+void DumpWriter::beginDatabase(const std::string& database, bool whole_database) {
+    catalogue_ = DatabaseCatalogue{};
+    // Triggers, routines and events are structure.
+    if (!settings_.options.flag(kOptStructure)) return;
+    catalogue_ = readDatabaseCatalogue(session_, database, whole_database);
+    for (const std::string& warning : catalogue_.warnings) context_.log(kLogWarning, warning);
+}
+
 TableResult DumpWriter::writeTable(DumpFile& file, const std::string& database, const std::string& name) {
     const CBackupOptions& o = settings_.options;
     const std::string q = quoteName(name, quote_);
@@ -175,6 +190,7 @@ TableResult DumpWriter::writeTable(DumpFile& file, const std::string& database, 
 
     const uint8_t kind = session_.tableKind(name);
     std::string engine = "MyISAM";
+    std::string status_engine;  // as the status names it; empty when it cannot
     {
         const std::string status_query = "SHOW TABLE STATUS LIKE '" + escapeForLike(name) + "'";
         if (mysql_real_query(session_.native(), status_query.data(), static_cast<unsigned long>(status_query.size()))) {
@@ -187,7 +203,7 @@ TableResult DumpWriter::writeTable(DumpFile& file, const std::string& database, 
             return TableResult::Failed;
         }
         MYSQL_ROW row = mysql_fetch_row(status.get());
-        if (row && mysql_num_fields(status.get()) >= 2 && row[1]) engine = row[1];
+        if (row && mysql_num_fields(status.get()) >= 2 && row[1]) engine = status_engine = row[1];
     }
     ResultPtr columns(mysql_list_fields(session_.native(), name.c_str(), nullptr));
     if (!columns) {
@@ -197,6 +213,7 @@ TableResult DumpWriter::writeTable(DumpFile& file, const std::string& database, 
     const unsigned int column_count = mysql_num_fields(columns.get());
     const MYSQL_FIELD* fields = mysql_fetch_fields(columns.get());
 
+    std::string create;
     if (!o.flag(kOptStructure)) {
         context_.log(kLogInfo, "Structure option is unchecked.");
     } else {
@@ -210,11 +227,11 @@ TableResult DumpWriter::writeTable(DumpFile& file, const std::string& database, 
             }
         }
         if (kind == kKindView) {
-            const TableResult view = writeView(file, database, name, q);
+            const TableResult view = writeView(file, database, name, q, fields, column_count);
             if (view != TableResult::Done) return view;
         } else {
-            const std::string create = createTableStatement(session_, name, engine, fields, column_count, quote_,
-                                                            settings_.version >= kVersionShowCreateTable);
+            create = createTableStatement(session_, name, engine, fields, column_count, quote_,
+                                          settings_.version >= kVersionShowCreateTable);
             if (create.empty()) {
                 serverError("Failed to get create table! - " + name);
                 return TableResult::Failed;
@@ -227,63 +244,129 @@ TableResult DumpWriter::writeTable(DumpFile& file, const std::string& database, 
     }
     if (kind == kKindView) return TableResult::Done;
 
-    if (o.flag(kOptDeleteRecords) && !file.writeStatement("DELETE FROM " + q)) {
-        fileError(file, "Failed to write the DELETE to the backup file! - ");
-        return TableResult::Failed;
-    }
-    if (!o.flag(kOptRecords)) return TableResult::Done;
-    if (context_.stopRequested()) return TableResult::Canceled;
-
-    std::string column_list;
-    if (o.flag(kOptCompleteInsert)) {
-        column_list = "(";
-        for (unsigned int i = 0; i < column_count; ++i) {
-            if (i) column_list += ",";
-            column_list += quoteName(fieldName(fields[i]), quote_);
+    // Without the structure the CREATE text is read only for what it tells
+    // of the rows: their engine, or a sequence.
+    if (create.empty() && settings_.version >= kVersionShowCreateTable) create = showCreateText(session_, name);
+    if (rowsLiveElsewhere(status_engine, create)) {
+        // A MERGE table's rows are those of its tables, a FEDERATED table's
+        // are on another server: writing them (or a DELETE) here would
+        // double or destroy them on restore.
+        context_.log(kLogInfo, "The records of the table " + name + " are kept in other tables; they are not written.");
+    } else {
+        // A sequence refuses a DELETE; its INSERT replaces its one row.
+        if (o.flag(kOptDeleteRecords) && !isSequenceTable(create) && !file.writeStatement("DELETE FROM " + q)) {
+            fileError(file, "Failed to write the DELETE to the backup file! - ");
+            return TableResult::Failed;
         }
-        column_list += ")";
+        if (o.flag(kOptRecords)) {
+            if (context_.stopRequested()) return TableResult::Canceled;
+            const TableColumns plan = readTableColumns(session_, q);
+            std::string column_list = plan.insertColumnList(quote_);
+            if (column_list.empty() && o.flag(kOptCompleteInsert)) {
+                column_list = "(";
+                for (unsigned int i = 0; i < column_count; ++i) {
+                    if (i) column_list += ",";
+                    column_list += quoteName(fieldName(fields[i]), quote_);
+                }
+                column_list += ")";
+            }
+            columns.reset();
+            const TableResult rows = writeRecords(file, name, q, plan.selectStatement(q, quote_), column_list);
+            if (rows != TableResult::Done) return rows;
+        }
     }
-    columns.reset();
-    return writeRecords(file, name, q, column_list);
+    if (o.flag(kOptStructure)) {
+        const auto triggers = catalogue_.triggers.find(name);
+        if (triggers != catalogue_.triggers.end()) {
+            for (const std::string& trigger : triggers->second) {
+                if (!writeObject(file, database, ObjectKind::Trigger, trigger)) return TableResult::Failed;
+            }
+        }
+    }
+    return TableResult::Done;
+}
+
+bool DumpWriter::writeRoutinesAndEvents(DumpFile& file, const std::string& database) {
+    for (const auto& [kind, name] : catalogue_.routines) {
+        if (!writeObject(file, database, kind, name)) return false;
+    }
+    for (const std::string& event : catalogue_.events) {
+        if (!writeObject(file, database, ObjectKind::Event, event)) return false;
+    }
+    return true;
+}
+
+bool DumpWriter::writeObject(DumpFile& file, const std::string& database, ObjectKind kind, const std::string& name) {
+    const char* word = objectKindWord(kind);
+    std::string reason;
+    const std::optional<SchemaObject> object = readSchemaObject(session_, kind, name, reason);
+    if (!object) {
+        // Never left out in silence: the backup lacks it and the log says so.
+        context_.log(kLogWarning, std::string("Failed to read the ") + word + " " + database + "." + name +
+                                      "; it is not in the backup!  " + reason);
+        return true;
+    }
+    std::vector<std::string> lines;
+    if (settings_.options.flag(kOptDropTable)) lines.push_back(dropObjectStatement(kind, name, quote_));
+    const std::vector<std::string> before = objectSettingsBefore(*object);
+    lines.insert(lines.end(), before.begin(), before.end());
+    bool ok = file.writeStatements(lines);
+    if (ok && file.form() == DumpForm::Sql) {
+        const std::string delimiter = blockDelimiter(object->definition);
+        const std::string& eol = file.eol();
+        ok = file.write("DELIMITER " + delimiter + eol) && file.write(object->definition) &&
+             file.write(delimiter + eol) && file.write("DELIMITER ;" + eol);
+    } else if (ok) {
+        ok = file.writeStatement(object->definition);
+    }
+    ok = ok && file.writeStatements(objectSettingsAfter(*object));
+    if (!ok) {
+        fileError(file, std::string("Failed to write the ") + word + " " + name + " to the backup file! - ");
+        return false;
+    }
+    context_.log(kLogInfo, std::string("Backup the ") + word + " " + database + "." + name + " - OK");
+    return true;
 }
 
 TableResult DumpWriter::writeView(DumpFile& file, const std::string& database, const std::string& name,
-                                  const std::string& q) {
+                                  const std::string& q, const MYSQL_FIELD* fields, unsigned int count) {
     // An empty table with the view's columns stands in for the view until
     // the footer, so views on views and tables that name the view load in
     // any order.
-    if (!session_.execute("CREATE TEMPORARY TABLE " + q + " SELECT * FROM " + q + " WHERE 0")) {
-        serverError("Failed to create temporary table for the view " + name);
-        return TableResult::Failed;
+    std::string placeholder;
+    if (session_.execute("CREATE TEMPORARY TABLE " + q + " SELECT * FROM " + q + " WHERE 0")) {
+        placeholder = showCreateText(session_, name);
+        session_.execute("DROP TEMPORARY TABLE " + q);
+        if (placeholder.size() <= kTemporaryPrefix) {
+            serverError("Failed to show temporary table for the view " + name);
+            return TableResult::Failed;
+        }
+        placeholder = "CREATE " + placeholder.substr(kTemporaryPrefix);
+    } else {
+        // Too many or too wide columns for a table: a view of constants with
+        // the same column names stands in instead.
+        placeholder = standInViewStatement(q, fields, count, quote_);
+        context_.log(kLogInfo, "The view " + name + " has no stand-in table; a stand-in view takes its place.");
     }
-    std::string placeholder = showCreateText(session_, name);
-    session_.execute("DROP TEMPORARY TABLE " + q);
-    if (placeholder.size() <= kTemporaryPrefix) {
-        serverError("Failed to show temporary table for the view " + name);
-        return TableResult::Failed;
-    }
-    placeholder = "CREATE " + placeholder.substr(kTemporaryPrefix);
     while (!placeholder.empty() && placeholder.back() == ';') placeholder.pop_back();
     if (!file.writeStatement(placeholder)) {
         fileError(file, "Failed to write create temporary table for the view " + name + " to the backup file! - ");
         return TableResult::Failed;
     }
-    std::string definition = showCreateText(session_, name);
-    while (!definition.empty() && definition.back() == ';') definition.pop_back();
-    if (definition.empty()) {
+    std::optional<SchemaObject> view = readViewObject(session_, name);
+    if (!view || view->definition.empty()) {
         serverError("Failed to show view " + name);
         return TableResult::Failed;
     }
-    file.pending_views.push_back(DumpFile::PendingView{database, name, std::move(definition)});
+    file.pending_views.push_back(DumpFile::PendingView{database, std::move(*view)});
     context_.log(kLogInfo, "Backup the view " + database + "." + name + " - OK");
     return TableResult::Done;
 }
 
 TableResult DumpWriter::writeRecords(DumpFile& file, const std::string& name, const std::string& q,
-                                     const std::string& column_list) {
+                                     const std::string& select, const std::string& column_list) {
     const CBackupOptions& o = settings_.options;
     MYSQL* mysql = session_.native();
-    const std::string select = "SELECT * FROM " + q;
     if (mysql_real_query(mysql, select.data(), static_cast<unsigned long>(select.size())) != 0) {
         serverError("Failed to get all records of table " + name + " !");
         return TableResult::Failed;
@@ -366,7 +449,9 @@ TableResult DumpWriter::writeRecords(DumpFile& file, const std::string& name, co
         }
         statement.reserve(statement.size() + values.size() + 20);
         statement += values;
-        if (++pending_rows < kRowsPerInsert) {
+        // Ten rows, or fewer when they are large, so that every statement
+        // fits the packet limit of any server.
+        if (++pending_rows < kRowsPerInsert && statement.size() <= kMaxMultiRowBytes) {
             statement += ',';
             continue;
         }
@@ -413,7 +498,7 @@ TableResult DumpWriter::writeRecords(DumpFile& file, const std::string& name, co
     if (fetch_error) {
         char detail[64];
         std::snprintf(detail, sizeof detail, "  Error NO. %u  ", fetch_error);
-        serverError("Failed to get all records of table " + name + " !" + detail + fetch_error_text);
+        context_.log(kLogError, "Failed to get all records of table " + name + " !" + detail + fetch_error_text);
         return TableResult::Failed;
     }
     // The rows must have reached the system before the table counts as done.
@@ -437,15 +522,21 @@ bool DumpWriter::writeFooter(DumpFile& file) {
             lines.push_back("USE " + quoteName(view.database, quote_));
             file.current_database = view.database;
         }
-        const std::string q = quoteName(view.name, quote_);
+        const std::string q = quoteName(view.view.name, quote_);
         lines.push_back("DROP TABLE IF EXISTS " + q);
         lines.push_back("DROP VIEW IF EXISTS " + q);
-        lines.push_back(view.definition);
+        // Created under the character set settings it was made with.
+        const std::vector<std::string> before = objectSettingsBefore(view.view);
+        lines.insert(lines.end(), before.begin(), before.end());
+        lines.push_back(view.view.definition);
+        const std::vector<std::string> after = objectSettingsAfter(view.view);
+        lines.insert(lines.end(), after.begin(), after.end());
         if (!file.writeStatements(lines)) return fileError(file, "Failed to write CREATE VIEW to the backup file! - ");
     }
     file.pending_views.clear();
 
     std::vector<std::string> lines = {"SET SQL_MODE=@OLD_SQL_MODE"};
+    if (settings_.timeZone()) lines.push_back("SET TIME_ZONE=@OLD_TIME_ZONE");
     if (o.flag(kOptForeignKeyChecks)) lines.push_back("SET FOREIGN_KEY_CHECKS=@OLD_FOREIGN_KEY_CHECKS");
     if (o.flag(kOptUniqueChecks)) lines.push_back("SET UNIQUE_CHECKS=@OLD_UNIQUE_CHECKS");
     if (o.flag(kOptSqlNotes)) lines.push_back("SET SQL_NOTES=@OLD_SQL_NOTES");

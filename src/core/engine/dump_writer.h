@@ -1,8 +1,11 @@
 #pragma once
 
+#include <mysql.h>
+
 #include <string>
 
 #include "core/engine/dump_file.h"
+#include "core/engine/schema_objects.h"
 #include "core/model/task.h"
 #include "core/model/task_time.h"
 
@@ -22,6 +25,8 @@ struct DumpSettings {
     TaskTime time;               // backup time in the header
 
     bool quote() const { return options.flag(kOptQuoteNames) && version >= 32306; }
+    // The time zone statements exist from 4.1.3 on.
+    bool timeZone() const { return version >= 40103; }
 };
 
 // How writing one table or view ended.
@@ -44,8 +49,19 @@ public:
     // lines, `default_charset` its own default for CREATE DATABASE.
     bool writeDatabaseBlock(DumpFile& file, const std::string& database, const std::string& charset,
                             const std::string& default_charset);
-    // One table or view of the selected database; `database` names it in logs.
+    // Reads what the tables of the selected database need to know: their
+    // triggers, the MERGE tables and, for a database chosen whole, its
+    // routines and events. Listings that fail are logged as warnings.
+    void beginDatabase(const std::string& database, bool whole_database);
+    const DatabaseCatalogue& catalogue() const { return catalogue_; }
+    // One table or view of the selected database; `database` names it in
+    // logs. A table's triggers follow its rows.
     TableResult writeTable(DumpFile& file, const std::string& database, const std::string& name);
+    // The routines and events of the database begun last, after its tables.
+    // False when the file failed.
+    bool writeRoutinesAndEvents(DumpFile& file, const std::string& database);
+    // True when the database begun last has routines or events to write.
+    bool hasRoutinesOrEvents() const { return !catalogue_.routines.empty() || !catalogue_.events.empty(); }
     // Deferred views, restoring lines and, in the PHP form, the PHP footer;
     // then the data are flushed to the system.
     bool writeFooter(DumpFile& file);
@@ -56,14 +72,19 @@ private:
     bool fileError(DumpFile& file, const std::string& message);
     bool serverError(const std::string& message);
     std::string charsetLines(const std::string& charset, bool with_saves) const;
-    TableResult writeView(DumpFile& file, const std::string& database, const std::string& name, const std::string& q);
-    TableResult writeRecords(DumpFile& file, const std::string& name, const std::string& q,
+    TableResult writeView(DumpFile& file, const std::string& database, const std::string& name, const std::string& q,
+                          const MYSQL_FIELD* fields, unsigned int count);
+    TableResult writeRecords(DumpFile& file, const std::string& name, const std::string& q, const std::string& select,
                              const std::string& column_list);
+    // One object: DROP (option), its settings, its CREATE in a DELIMITER
+    // block, the settings back. False when the file failed (logged).
+    bool writeObject(DumpFile& file, const std::string& database, ObjectKind kind, const std::string& name);
 
     MySqlSession& session_;
     RunContext& context_;
     DumpSettings settings_;
     bool quote_;
+    DatabaseCatalogue catalogue_;
 };
 
 }  // namespace keelvault

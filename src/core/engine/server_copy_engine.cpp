@@ -10,8 +10,10 @@
 #include "core/engine/create_table_text.h"
 #include "core/engine/mysql_session.h"
 #include "core/engine/row_values.h"
+#include "core/engine/schema_objects.h"
 #include "core/engine/selection_resolver.h"
 #include "core/engine/sql_quote.h"
+#include "core/engine/table_columns.h"
 #include "core/model/task_log.h"
 #include "core/scheduler/run_context.h"
 
@@ -20,6 +22,8 @@ namespace keelvault {
 namespace {
 
 constexpr int kRowsPerStatement = 10;
+constexpr size_t kMaxMultiRowBytes = 1 << 20;
+constexpr unsigned long kVersionTimeZone = 40103;
 // Rows between stop checks inside a table, so a long table can be stopped.
 constexpr long long kRowsPerStopCheck = 1000;
 
@@ -62,6 +66,7 @@ struct Wording {
     const char* view;
     const char* view_done;
     const char* records_done;
+    const char* object_done;  // "Backup the " + kind + " " + db.name + " - OK"
 };
 
 constexpr Wording kBackupWording{"There are not any databases to backup!",
@@ -70,14 +75,16 @@ constexpr Wording kBackupWording{"There are not any databases to backup!",
                                  "Backing up the table ",
                                  "Backing up the view ",
                                  "Backup the view ",
-                                 "Backup the records from the table OK - %d records"};
+                                 "Backup the records from the table OK - %d records",
+                                 "Backup the "};
 constexpr Wording kRestoreWording{"There are not any databases to restore!",
                                   "Restoring the selected databases and tables...",
                                   "Restoring the database ",
                                   "Restoring the table ",
                                   "Restoring the view ",
                                   "Restore the view ",
-                                  "Restore the records from the table OK - %d records"};
+                                  "Restore the records from the table OK - %d records",
+                                  "Restore the "};
 
 // How one step of a run ended.
 enum class Flow { Go, Stop };
@@ -120,6 +127,9 @@ public:
                      "Connect to the source MySQL server successfully!  MySQL version: " + source_.versionText());
         const unsigned long source_version = source_.versionNumber();
         quote_ = option(kOptQuoteNames) && source_version >= kVersionQuoteNames;
+        // TIMESTAMP values travel in UTC, so they mean the same instant on
+        // servers in different time zones.
+        if (source_version >= kVersionTimeZone) toSource("SET TIME_ZONE='+00:00'");
         show_create_ = source_version >= kVersionShowCreateTable;
         set_names_ = source_version >= kVersionSetNames;
         if (context_.stopRequested()) return canceled();
@@ -134,6 +144,7 @@ public:
         context_.log(kLogInfo, "Connect to the destination MySQL server successfully!  MySQL version: " +
                                    destination_.versionText());
         charset_clause_ = destination_.versionNumber() >= kVersionSetNames;
+        time_zone_ = destination_.versionNumber() >= kVersionTimeZone && source_version >= kVersionTimeZone;
         if (probe_.on_connected) probe_.on_connected(source_.native(), destination_.native());
         if (context_.stopRequested()) return canceled();
 
@@ -204,6 +215,15 @@ private:
     }
 
     void error(const std::string& text) { context_.log(kLogError, text); }
+    // A failure line followed by the server's reason.
+    void destinationError(const std::string& text) {
+        error(text);
+        context_.log(kLogWarning, destination_.errorLogText());
+    }
+    void sourceError(const std::string& text) {
+        error(text);
+        context_.log(kLogWarning, source_.errorLogText());
+    }
 
     // The character-set group: the three SET CHARACTER_SET statements, and
     // SET NAMES when the source knows it.
@@ -234,6 +254,10 @@ private:
         }
         toDestination("SET @OLD_SQL_MODE=@@SQL_MODE");
         toDestination("SET SQL_MODE='NO_AUTO_VALUE_ON_ZERO'");
+        if (time_zone_) {
+            toDestination("SET @OLD_TIME_ZONE=@@TIME_ZONE");
+            toDestination("SET TIME_ZONE='+00:00'");
+        }
         if (option(kOptSqlNotes)) {
             toDestination("SET @OLD_SQL_NOTES=@@SQL_NOTES");
             toDestination("SET SQL_NOTES=0");
@@ -242,6 +266,7 @@ private:
 
     void restoreDestinationSettings() {
         toDestination("SET SQL_MODE=@OLD_SQL_MODE");
+        if (time_zone_) toDestination("SET TIME_ZONE=@OLD_TIME_ZONE");
         if (option(kOptForeignKeyChecks)) toDestination("SET FOREIGN_KEY_CHECKS=@OLD_FOREIGN_KEY_CHECKS");
         if (option(kOptUniqueChecks)) toDestination("SET UNIQUE_CHECKS=@OLD_UNIQUE_CHECKS");
         if (option(kOptSqlNotes)) toDestination("SET SQL_NOTES=@OLD_SQL_NOTES");
@@ -266,7 +291,7 @@ private:
         const std::string& db = database.name;
         context_.log(kLogInfo, words_.database + db + "...");
         if (!source_.selectDatabase(db)) {
-            error("Failed to use database " + db + " on the source server!");
+            sourceError("Failed to use database " + db + " on the source server!");
             return Flow::Go;
         }
         if (context_.stopRequested()) return Flow::Stop;
@@ -286,37 +311,76 @@ private:
                 create += " DEFAULT CHARACTER SET " + database_charset.name;
             }
             if (!toDestination(create)) {
-                error(printf1("Failed to create database %s on the destination server!", target));
+                destinationError(printf1("Failed to create database %s on the destination server!", target));
                 return Flow::Go;
             }
         }
         if (!destination_.selectDatabase(target)) {
-            error(printf1("Failed to use database %s on the destination server!", target));
+            destinationError(printf1("Failed to use database %s on the destination server!", target));
             return Flow::Go;
         }
         if (context_.stopRequested()) return Flow::Stop;
 
         views_.clear();
-        for (const CTableItem& table : database.tables) {
-            if (table.selected == 0) continue;
-            if (copyTable(db, table) == Flow::Stop) return Flow::Stop;
+        catalogue_ = DatabaseCatalogue{};
+        if (option(kOptStructure)) {
+            catalogue_ = readDatabaseCatalogue(source_, db, database.selected == kWholeDatabase);
+            for (const std::string& warning : catalogue_.warnings) context_.log(kLogWarning, warning);
+        }
+        for (const CTableItem* table : tablesInReplayOrder(database, catalogue_)) {
+            if (copyTable(db, *table) == Flow::Stop) return Flow::Stop;
+            if (context_.stopRequested()) return Flow::Stop;
+        }
+        // Routines come before the views: a view that calls a stored
+        // function cannot be created without it.
+        for (const auto& [kind, name] : catalogue_.routines) {
+            copyObject(db, kind, name);
+            if (context_.stopRequested()) return Flow::Stop;
+        }
+        for (const std::string& event : catalogue_.events) {
+            copyObject(db, ObjectKind::Event, event);
             if (context_.stopRequested()) return Flow::Stop;
         }
         createDeferredViews();
         return Flow::Go;
     }
 
+    // Creates one trigger, routine or event of the source database on the
+    // destination, under the settings it was created with.
+    void copyObject(const std::string& db, ObjectKind kind, const std::string& name) {
+        const std::string word = objectKindWord(kind);
+        std::string reason;
+        const std::optional<SchemaObject> object = readSchemaObject(source_, kind, name, reason);
+        if (!object) {
+            context_.log(kLogWarning, "Failed to read the " + word + " " + db + "." + name + "; it is not copied!  " +
+                                          reason);
+            return;
+        }
+        if (option(kOptDropTable)) toDestination(dropObjectStatement(kind, name, quote_));
+        for (const std::string& statement : objectSettingsBefore(*object)) toDestination(statement);
+        const bool created = toDestination(object->definition);
+        if (!created) {
+            destinationError("Failed to create the " + word + " " + name + " on the destination server!");
+        }
+        for (const std::string& statement : objectSettingsAfter(*object)) toDestination(statement);
+        if (created) context_.log(kLogInfo, words_.object_done + word + " " + db + "." + name + " - OK");
+    }
+
     // The views replace their placeholder tables once every table of the
     // database is there, so views on views find what they select from.
     void createDeferredViews() {
-        for (const auto& [name, text] : views_) {
-            if (name.empty() || text.empty()) continue;
+        for (const SchemaObject& view : views_) {
+            const std::string& name = view.name;
+            if (name.empty() || view.definition.empty()) continue;
             if (!toDestination("DROP TABLE IF EXISTS " + qt(name))) {
-                error(printf1("Failed to DROP TABLE %s!", name));
+                destinationError(printf1("Failed to DROP TABLE %s!", name));
                 continue;
             }
             toDestination("DROP VIEW IF EXISTS " + qt(name));
-            if (!toDestination(text)) error(printf1("Failed to CREATE VIEW %s!", name));
+            // Created under the character set settings it was made with.
+            for (const std::string& statement : objectSettingsBefore(view)) toDestination(statement);
+            if (!toDestination(view.definition)) destinationError(printf1("Failed to CREATE VIEW %s!", name));
+            for (const std::string& statement : objectSettingsAfter(view)) toDestination(statement);
         }
         views_.clear();
     }
@@ -326,9 +390,11 @@ private:
         CopyRun& run;
         bool source = false;
         bool destination = false;
-        ~LockRelease() {
+        ~LockRelease() { release(); }
+        void release() {
             if (destination) run.toDestination("UNLOCK TABLES");
             if (source) run.toSource("UNLOCK TABLES");
+            destination = source = false;
         }
     };
 
@@ -349,10 +415,11 @@ private:
 
         bool failed = false;
         std::string engine = "MyISAM";
+        std::string status_engine;  // as the status names it; empty when it cannot
         {
             ResultPtr status = storeFromSource("SHOW TABLE STATUS LIKE '" + escapeForLike(t) + "'", failed);
             if (failed) {
-                error("Failed to show table status: " + t);
+                sourceError("Failed to show table status: " + t);
                 return Flow::Go;
             }
             if (!status) {
@@ -360,7 +427,7 @@ private:
                 return Flow::Go;
             }
             if (MYSQL_ROW row = mysql_fetch_row(status.get()); row && mysql_num_fields(status.get()) >= 2) {
-                engine = row[1] ? row[1] : "";
+                engine = status_engine = row[1] ? row[1] : "";
             }
         }
         ResultPtr field_list(mysql_list_fields(source_.native(), t.c_str(), nullptr));
@@ -372,43 +439,69 @@ private:
         const MYSQL_FIELD* fields = mysql_fetch_fields(field_list.get());
         if (context_.stopRequested()) return Flow::Stop;
 
+        std::string create;
         if (option(kOptStructure)) {
-            if (!createStructure(db, t, kind, engine, fields, field_count)) return Flow::Go;
+            if (!createStructure(db, t, kind, engine, fields, field_count, create)) return Flow::Go;
         } else {
             context_.log(kLogInfo, "Structure option is unchecked.");
         }
         if (context_.stopRequested()) return Flow::Stop;
+        if (kind == kKindView) return Flow::Go;
 
-        if (option(kOptDeleteRecords) && kind != kKindView && !toDestination("DELETE FROM " + qt(t))) {
-            error(printf1("Failed to DELETE %s!", t));
-            return Flow::Go;
+        // Without the structure the CREATE text is read only for what it
+        // tells of the rows: their engine, or a sequence.
+        if (create.empty() && show_create_) create = showCreateText(source_, t);
+        if (rowsLiveElsewhere(status_engine, create)) {
+            // A MERGE table's rows are those of its tables, a FEDERATED
+            // table's are on another server: copying them (or a DELETE)
+            // would double or destroy them.
+            context_.log(kLogInfo, "The records of the table " + t + " are kept in other tables; they are not copied.");
+        } else {
+            // A sequence refuses a DELETE; its INSERT replaces its one row.
+            if (option(kOptDeleteRecords) && !isSequenceTable(create) && !toDestination("DELETE FROM " + qt(t))) {
+                destinationError(printf1("Failed to DELETE %s!", t));
+                return Flow::Go;
+            }
+            if (option(kOptRecords)) {
+                if (context_.stopRequested()) return Flow::Stop;
+                const Flow rows = copyRows(t, std::move(field_list), locks);
+                if (rows == Flow::Stop || !rows_done_) return rows;
+            }
         }
-        if (!option(kOptRecords) || kind == kKindView) return Flow::Go;
-        if (context_.stopRequested()) return Flow::Stop;
-        return copyRows(t, std::move(field_list), locks);
+        if (option(kOptStructure)) {
+            if (const auto triggers = catalogue_.triggers.find(t); triggers != catalogue_.triggers.end()) {
+                // After the rows, so that copying them fires nothing.
+                locks.release();
+                for (const std::string& trigger : triggers->second) {
+                    copyObject(db, ObjectKind::Trigger, trigger);
+                    if (context_.stopRequested()) return Flow::Stop;
+                }
+            }
+        }
+        return Flow::Go;
     }
 
     bool createStructure(const std::string& db, const std::string& t, uint8_t kind, const std::string& engine,
-                         const MYSQL_FIELD* fields, unsigned int field_count) {
+                         const MYSQL_FIELD* fields, unsigned int field_count, std::string& create) {
         if (option(kOptDropTable)) {
             if (kind == kKindView) toDestination("DROP VIEW IF EXISTS " + qt(t));
             if (!toDestination("DROP TABLE IF EXISTS " + qt(t))) {
-                error("Failed to drop table " + t + "!");
+                destinationError("Failed to drop table " + t + "!");
                 return false;
             }
         }
-        if (kind == kKindView) return createViewPlaceholder(db, t);
+        if (kind == kKindView) return createViewPlaceholder(db, t, fields, field_count);
 
-        const std::string create = createTableStatement(source_, t, engine, fields, field_count, quote_, show_create_);
+        create = createTableStatement(source_, t, engine, fields, field_count, quote_, show_create_);
         if (create.empty()) {
             error("Failed to get create table! - " + t);
             return false;
         }
         if (!toDestination(create)) {
             if (another_database_) {
-                error(printf1("Failed to CREATE TABLE %s on the destination server!", t));
+                destinationError(printf1("Failed to CREATE TABLE %s on the destination server!", t));
             } else {
-                error(printf1("Failed to CREATE TABLE %s.", db) + printf1("%s on the destination server!", t));
+                destinationError(printf1("Failed to CREATE TABLE %s.", db) + printf1("%s on the destination server!", t));
             }
             return false;
         }
@@ -417,46 +510,56 @@ private:
 
     // A view first becomes a table of its columns, so that the tables and
     // views after it can refer to it before the real view exists.
-    bool createViewPlaceholder(const std::string& db, const std::string& t) {
+    bool createViewPlaceholder(const std::string& db, const std::string& t, const MYSQL_FIELD* fields,
+                               unsigned int field_count) {
         if (!toSource("CREATE TEMPORARY TABLE " + qt(t) + " SELECT * FROM " + qt(t) + " WHERE 0")) {
-            error("Failed to create temporary table for the view " + t);
-            return false;
+            // Too many or too wide columns for a table: a view of constants
+            // with the same column names stands in instead.
+            context_.log(kLogInfo, "The view " + t + " has no stand-in table; a stand-in view takes its place.");
+            if (!toDestination(standInViewStatement(qt(t), fields, field_count, quote_))) {
+                destinationError(printf1("Failed to create temporary table on the destination server for the view %s!", t));
+                return false;
+            }
+        } else {
+            // The temporary table hides the view of the same name.
+            std::string placeholder = showCreateText(source_, t);
+            constexpr size_t kTemporaryPrefix = 17;  // "CREATE TEMPORARY "
+            if (placeholder.size() <= kTemporaryPrefix) {
+                error("Failed to show temporary table for the view " + t);
+                toSource("DROP TEMPORARY TABLE " + qt(t));
+                return false;
+            }
+            placeholder.replace(0, kTemporaryPrefix, "CREATE ");
+            if (!toDestination(placeholder)) {
+                destinationError(printf1("Failed to create temporary table on the destination server for the view %s!", t));
+                toSource("DROP TEMPORARY TABLE " + qt(t));
+                return false;
+            }
+            if (!toSource("DROP TEMPORARY TABLE " + qt(t))) {
+                error("Failed to drop temporary table for the view " + t);
+                return false;
+            }
         }
-        // The temporary table hides the view of the same name.
-        std::string placeholder = showCreateText(source_, t);
-        constexpr size_t kTemporaryPrefix = 17;  // "CREATE TEMPORARY "
-        if (placeholder.size() <= kTemporaryPrefix) {
-            error("Failed to show temporary table for the view " + t);
-            toSource("DROP TEMPORARY TABLE " + qt(t));
-            return false;
-        }
-        placeholder.replace(0, kTemporaryPrefix, "CREATE ");
-        if (!toDestination(placeholder)) {
-            error(printf1("Failed to create temporary table on the destination server for the view %s!", t));
-            toSource("DROP TEMPORARY TABLE " + qt(t));
-            return false;
-        }
-        if (!toSource("DROP TEMPORARY TABLE " + qt(t))) {
-            error("Failed to drop temporary table for the view " + t);
-            return false;
-        }
-        std::string view = showCreateText(source_, t);
-        if (view.empty()) {
+        std::optional<SchemaObject> view = readViewObject(source_, t);
+        if (!view || view->definition.empty()) {
             error("Failed to show view " + t);
             return false;
         }
-        while (!view.empty() && view.back() == ';') view.pop_back();
-        views_.emplace_back(t, std::move(view));
+        views_.push_back(std::move(*view));
         context_.log(kLogInfo, words_.view_done + db + "." + t + " - OK");
         return true;
     }
 
-    std::string insertPrefix(const std::string& t, const MYSQL_FIELD* fields, unsigned int count) const {
+    std::string insertPrefix(const std::string& t, const MYSQL_FIELD* fields, unsigned int count,
+                             const TableColumns& plan) const {
         std::string prefix = option(kOptReplace) ? "REPLACE" : "INSERT";
         if (option(kOptInsertDelayed)) prefix += " DELAYED";
         if (option(kOptInsertIgnore)) prefix += " IGNORE";
         prefix += " INTO " + qt(t);
-        if (option(kOptCompleteInsert)) {
+        if (plan.explicit_list) {
+            // Hidden and generated columns: the columns read are named.
+            prefix += plan.insertColumnList(option(kOptKeywordColumns) || quote_);
+        } else if (option(kOptCompleteInsert)) {
             prefix += "(";
             for (unsigned int i = 0; i < count; ++i) {
                 if (i) prefix += ",";
@@ -490,24 +593,26 @@ private:
             queue_.push_back(std::move(statement));
             const size_t limit = static_cast<size_t>(std::max<int32_t>(1, task_.buffer_options.records));
             if (mode == 2 || queue_.size() < limit || sendQueue()) return true;
-            error(multi_row ? "Failed to insert some multi-rows records to the table " + t + "!"
+            destinationError(multi_row ? "Failed to insert some multi-rows records to the table " + t + "!"
                             : "Failed to insert some records to the table " + t + "!");
             return false;
         }
         if (toDestination(statement)) return true;
-        error(multi_row ? "Failed to insert multi-rows records to the table " + t + "!"
+        destinationError(multi_row ? "Failed to insert multi-rows records to the table " + t + "!"
                         : "Failed to insert a record to the table " + t + "!");
         return false;
     }
 
     Flow copyRows(const std::string& t, ResultPtr field_list, LockRelease& locks) {
+        rows_done_ = false;
         MYSQL* source = source_.native();
-        const std::string select = "SELECT * FROM " + qt(t);
+        const TableColumns plan = readTableColumns(source_, qt(t));
+        const std::string select = plan.selectStatement(qt(t), quote_);
         const bool select_failed =
             mysql_real_query(source, select.data(), static_cast<unsigned long>(select.size())) != 0;
         if (probe_.on_source_statement) probe_.on_source_statement(select, !select_failed);
         if (select_failed) {
-            error("Failed to get all records of table " + t + " !");
+            sourceError("Failed to get all records of table " + t + " !");
             return Flow::Go;
         }
         ResultPtr rows(mysql_use_result(source));
@@ -517,24 +622,24 @@ private:
         }
 
         if (option(kOptDisableKeys) && !toDestination("ALTER TABLE " + qt(t) + " DISABLE KEYS")) {
-            error(printf1("Failed to DISABLE KEYS of the table %s!", t));
+            destinationError(printf1("Failed to DISABLE KEYS of the table %s!", t));
             return Flow::Go;
         }
         if (option(kOptAddLockTables)) {
             if (!toDestination("LOCK TABLES " + qt(t) + " WRITE")) {
-                error(printf1("Failed to LOCK TABLES %s!", t));
+                destinationError(printf1("Failed to LOCK TABLES %s!", t));
                 return Flow::Go;
             }
             locks.destination = true;
         }
         if (option(kOptAutocommit) && !toDestination("SET AUTOCOMMIT=0")) {
-            error(printf1("Failed to SET AUTOCOMMIT of the table %s!", t));
+            destinationError(printf1("Failed to SET AUTOCOMMIT of the table %s!", t));
             return Flow::Go;
         }
 
         const unsigned int count = mysql_num_fields(rows.get());
         const MYSQL_FIELD* fields = mysql_fetch_fields(rows.get());
-        const std::string prefix = insertPrefix(t, fields, count);
+        const std::string prefix = insertPrefix(t, fields, count, plan);
         const bool multi_row = option(kOptMultipleRows);
         MYSQL* escaper = destination_.native();
 
@@ -561,7 +666,9 @@ private:
             } else {
                 pending.reserve(pending.size() + values.size() + 20);
                 pending += values;
-                if (++pending_rows < kRowsPerStatement) {
+                // Ten rows, or fewer when they are large, so that every
+                // statement fits the packet limit of the destination.
+                if (++pending_rows < kRowsPerStatement && pending.size() <= kMaxMultiRowBytes) {
                     pending += ',';
                 } else {
                     const bool immediate = task_.buffer_options.mode != 1 && task_.buffer_options.mode != 2;
@@ -602,13 +709,13 @@ private:
         field_list.reset();
         if (context_.stopRequested()) return Flow::Stop;
         if (!queue_.empty() && !sendQueue()) {
-            error("Failed to insert multi-rows records to the table " + t + "!");
+            destinationError("Failed to insert multi-rows records to the table " + t + "!");
             return Flow::Go;
         }
         if (multi_row) {
             if (!pending.empty() && pending.back() == ',') pending.pop_back();
             if (pending_rows > 0 && !toDestination(pending)) {
-                error("Failed to insert multi-row records to the table " + t + "!");
+                destinationError("Failed to insert multi-row records to the table " + t + "!");
                 return Flow::Go;
             }
         }
@@ -619,16 +726,16 @@ private:
         if (option(kOptAddLockTables)) {
             locks.destination = false;
             if (!toDestination("UNLOCK TABLES")) {
-                error("Failed to UNLOCK TABLES on the destination server! - " + t);
+                destinationError("Failed to UNLOCK TABLES on the destination server! - " + t);
                 return Flow::Go;
             }
         }
         if (option(kOptDisableKeys) && !toDestination("ALTER TABLE " + qt(t) + " ENABLE KEYS")) {
-            error(printf1("Failed to ENABLE KEYS of the table %s!", t));
+            destinationError(printf1("Failed to ENABLE KEYS of the table %s!", t));
             return Flow::Go;
         }
         if (option(kOptAutocommit) && !toDestination("COMMIT")) {
-            error(printf1("Failed to COMMIT of the table %s!", t));
+            destinationError(printf1("Failed to COMMIT of the table %s!", t));
             return Flow::Go;
         }
         if (fetch_error != 0) {
@@ -641,6 +748,7 @@ private:
         char summary[160];
         std::snprintf(summary, sizeof summary, words_.records_done, static_cast<int>(fetched));
         context_.log(kLogInfo, summary);
+        rows_done_ = true;
         return Flow::Go;
     }
 
@@ -659,7 +767,10 @@ private:
     bool set_names_ = true;
     bool charset_clause_ = true;
     bool charset_saved_ = false;
-    std::vector<std::pair<std::string, std::string>> views_;
+    bool time_zone_ = false;
+    bool rows_done_ = false;  // the last copyRows reached its summary line
+    DatabaseCatalogue catalogue_;
+    std::vector<SchemaObject> views_;
     std::vector<std::string> queue_;
 };
 

@@ -2,8 +2,31 @@
 
 namespace keelvault {
 
+namespace {
+
+// True when a name can stand bare in SQL text: letters, digits, '_', '$'
+// and bytes of multi-byte characters, and not digits alone (a number).
+bool isPlainName(const std::string& name) {
+    if (name.empty()) return false;
+    bool digits_only = true;
+    for (char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool digit = byte >= '0' && byte <= '9';
+        const bool plain = digit || (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || byte == '_' ||
+                           byte == '$' || byte >= 0x80;
+        if (!plain) return false;
+        if (!digit) digits_only = false;
+    }
+    return !digits_only;
+}
+
+}  // namespace
+
 std::string quoteName(const std::string& name, bool quote) {
-    if (!quote) return name;
+    // A name that cannot stand bare is quoted whatever the option says:
+    // bare, a blank, a line break or a semicolon in it would change the
+    // statement it stands in.
+    if (!quote && isPlainName(name)) return name;
     std::string out;
     out.reserve(name.size() + 2);
     out += '`';

@@ -79,12 +79,15 @@ TEST(BackupText, WholeFileExactInBothLineEndModes) {
     MySqlSession session;
     ASSERT_TRUE(connect(session, 1));
     ASSERT_TRUE(session.selectDatabase("kv_bk_text"));
-    std::string create, placeholder, view;
+    std::string create, placeholder, view, view_charset, view_collation;
     {
         ResultPtr r = session.storeQuery("SHOW CREATE TABLE `t25`");
         create = withoutNewlines(mysql_fetch_row(r.get())[1]);
         r = session.storeQuery("SHOW CREATE TABLE `v`");
-        view = withoutNewlines(mysql_fetch_row(r.get())[1]);
+        MYSQL_ROW row = mysql_fetch_row(r.get());
+        view = withoutNewlines(row[1]);
+        view_charset = row[2];
+        view_collation = row[3];
         ASSERT_TRUE(session.execute("CREATE TEMPORARY TABLE `v` SELECT * FROM `v` WHERE 0"));
         r = session.storeQuery("SHOW CREATE TABLE `v`");
         placeholder = withoutNewlines(mysql_fetch_row(r.get())[1]);
@@ -123,6 +126,7 @@ TEST(BackupText, WholeFileExactInBothLineEndModes) {
         for (const char* text : {"SET @OLD_UNIQUE_CHECKS=@@UNIQUE_CHECKS;", "SET UNIQUE_CHECKS=0;",
                                  "SET @OLD_FOREIGN_KEY_CHECKS=@@FOREIGN_KEY_CHECKS;", "SET FOREIGN_KEY_CHECKS=0;",
                                  "SET @OLD_SQL_MODE=@@SQL_MODE;", "SET SQL_MODE='NO_AUTO_VALUE_ON_ZERO';",
+                                 "SET @OLD_TIME_ZONE=@@TIME_ZONE;", "SET TIME_ZONE='+00:00';",
                                  "SET @OLD_SQL_NOTES=@@SQL_NOTES;", "SET SQL_NOTES=0;"}) {
             line(text);
         }
@@ -155,8 +159,19 @@ TEST(BackupText, WholeFileExactInBothLineEndModes) {
         line("CREATE " + placeholder.substr(17) + ";");
         line("DROP TABLE IF EXISTS `v`;");
         line("DROP VIEW IF EXISTS `v`;");
+        // The view is made under the character set settings it was made with.
+        line("SET @SAVED_CS_CLIENT=@@CHARACTER_SET_CLIENT;");
+        line("SET @SAVED_CS_RESULTS=@@CHARACTER_SET_RESULTS;");
+        line("SET @SAVED_COL_CONNECTION=@@COLLATION_CONNECTION;");
+        line("SET CHARACTER_SET_CLIENT='" + view_charset + "';");
+        line("SET CHARACTER_SET_RESULTS='" + view_charset + "';");
+        line("SET COLLATION_CONNECTION='" + view_collation + "';");
         line(view + ";");
-        for (const char* text : {"SET SQL_MODE=@OLD_SQL_MODE;", "SET FOREIGN_KEY_CHECKS=@OLD_FOREIGN_KEY_CHECKS;",
+        line("SET CHARACTER_SET_CLIENT=@SAVED_CS_CLIENT;");
+        line("SET CHARACTER_SET_RESULTS=@SAVED_CS_RESULTS;");
+        line("SET COLLATION_CONNECTION=@SAVED_COL_CONNECTION;");
+        for (const char* text : {"SET SQL_MODE=@OLD_SQL_MODE;", "SET TIME_ZONE=@OLD_TIME_ZONE;",
+                                 "SET FOREIGN_KEY_CHECKS=@OLD_FOREIGN_KEY_CHECKS;",
                                  "SET UNIQUE_CHECKS=@OLD_UNIQUE_CHECKS;", "SET SQL_NOTES=@OLD_SQL_NOTES;",
                                  "SET CHARACTER_SET_CLIENT=@OLD_CHARACTER_SET_CLIENT;",
                                  "SET CHARACTER_SET_RESULTS=@OLD_CHARACTER_SET_RESULTS;",

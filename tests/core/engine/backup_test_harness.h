@@ -20,6 +20,7 @@
 #include "core/scheduler/clock.h"
 #include "core/scheduler/run_context.h"
 #include "core/scheduler/task_environment.h"
+#include "schema_compare.h"
 #include "support/test_support.h"
 
 namespace keelvault::backup_test {
@@ -130,8 +131,10 @@ inline CDatabaseItem wholeDatabase(const std::string& name) {
 }
 
 // Compares a database on server 1 with its copy on server 2: every table by
-// CHECKSUM TABLE and row count, every view by existence, kind and row count.
+// CHECKSUM TABLE and row count, every view by existence, kind and row count,
+// and the structure and every schema object by their definitions.
 inline void expectSameDatabase(const std::string& database) {
+    test::expectSameSchema(database);
     SCOPED_TRACE("database " + database);
     MySqlSession source, copy;
     ASSERT_TRUE(connect(source, 1));

@@ -280,41 +280,5 @@ TEST(RestoreEngine, StandardDumpsOfUtf8mb4AndLatin1TextRestoreIdentically) {
     }
 }
 
-TEST(RestoreEngine, SakilaStandardDumpRestoresIdentically) {
-    KEELVAULT_REQUIRE_SERVER(1);
-    KEELVAULT_REQUIRE_SERVER(2);
-    ASSERT_TRUE(test::loadSakila(1, "kv_rs_sakila"));
-    test::TempDir files;
-    const fs::path dump = files / "sakila.sql";
-    ASSERT_EQ(test::shell(test::toolCommand("mariadb-dump", 1) + " --databases kv_rs_sakila > '" + dump.string() + "'"),
-              0);
-    auto destination = test::connectTo(2);
-    test::execOrFail(*destination, "DROP DATABASE IF EXISTS kv_rs_sakila");
-
-    EngineHarness h;
-    h.task.destination = test::testServerSettings(2);
-    h.task.restore_options = {1, 0};
-    h.task.buffer_options = {1, 50};
-    h.task.restore_files = {restoreEntry(0, dump)};
-    EXPECT_EQ(h.run(restore), EngineResult::Finished);
-
-    // Only trigger bodies fail: their DELIMITER lines and compound bodies are beyond a line reader.
-    for (const std::string& line : h.texts(kLogError)) {
-        const bool trigger_part = line.find("DELIMITER") != std::string::npos ||
-                                  line.find("TRIGGER") != std::string::npos ||
-                                  line.starts_with("Failed to execute the SQL statement: END");
-        EXPECT_TRUE(trigger_part) << line;
-    }
-    const auto expected = test::tableChecksums(1, "kv_rs_sakila");
-    EXPECT_EQ(expected.size(), 16u);
-    EXPECT_EQ(test::tableChecksums(2, "kv_rs_sakila"), expected);
-    EXPECT_EQ(test::queryRows(*destination, "SELECT COUNT(*) FROM kv_rs_sakila.rental"),
-              std::vector<std::string>{"16044"});
-
-    test::execOrFail(*destination, "DROP DATABASE kv_rs_sakila");
-    auto source = test::connectTo(1);
-    test::execOrFail(*source, "DROP DATABASE kv_rs_sakila");
-}
-
 }  // namespace
 }  // namespace keelvault

@@ -23,9 +23,16 @@ TEST(SqlQuote, QuoteName) {
         {"shop", false, "shop"},
         {"a`b", true, "`a``b`"},
         {"``", true, "``````"},
-        {"a`b", false, "a`b"},
+        {"a`b", false, "`a``b`"},
         {"", true, "``"},
         {"with blank", true, "`with blank`"},
+        // Names that cannot stand bare are quoted without the option too.
+        {"Caf\xc3\xa9_2$", false, "Caf\xc3\xa9_2$"},
+        {"2006_sales", false, "2006_sales"},
+        {"2006", false, "`2006`"},
+        {"with blank", false, "`with blank`"},
+        {"t\n; DROP TABLE x; --", false, "`t\n; DROP TABLE x; --`"},
+        {"", false, "``"},
     };
     for (const Case& c : cases) EXPECT_EQ(quoteName(c.name, c.quote), c.expected) << c.name;
 }
