@@ -25,7 +25,8 @@ bool ensureFolderOneLevel(const std::string& folder) {
 
 bool fileReadableOrCreatable(const std::string& path) {
     if (path.empty()) return false;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so a named pipe is refused at once instead of waiting for a writer.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd >= 0) {
         struct stat st {};
         const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);

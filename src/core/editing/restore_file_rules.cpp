@@ -36,7 +36,8 @@ std::optional<CRestoreFile> restoreFileEntry(const std::string& path) {
     const std::optional<uint8_t> kind = kindOfName(name);
     if (!kind) return std::nullopt;
 
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so a named pipe is skipped at once instead of waiting for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
     struct stat st {};
     const bool readable = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
