@@ -11,7 +11,6 @@
 #include "core/editing/script_rules.h"
 #include "core/editing/server_block_rules.h"
 #include "core/editing/task_name_rules.h"
-#include "core/model/task_time.h"
 
 namespace keelvault {
 
