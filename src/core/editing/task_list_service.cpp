@@ -252,7 +252,8 @@ EditOutcome TaskListService::loadFrom(const std::filesystem::path& file) {
 
 bool TaskListService::start(int index) {
     if (held() || !validIndex(index)) return false;
-    if (!isIdleScheduled(factsOf(server_.taskAt(index)))) return false;
+    // A worker just started may not have left Idle yet.
+    if (!isIdleScheduled(factsOf(server_.taskAt(index))) || server_.hasWorker(index)) return false;
     env_.log(server_.taskAt(index), kLogInfo, "Start task");
     startTask(index, false);
     return true;
