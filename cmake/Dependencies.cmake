@@ -2,3 +2,6 @@ find_package(Threads REQUIRED)
 find_package(ZLIB REQUIRED)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(MARIADB REQUIRED IMPORTED_TARGET libmariadb)
+# keelvault-cli: JSON in and out, and its command line.
+find_package(nlohmann_json 3 REQUIRED)
+find_package(CLI11 REQUIRED)

@@ -13,11 +13,11 @@ demo=${KEELVAULT_DEMO_DIR:-${XDG_STATE_HOME:-$HOME/.local/state}/keelvault/demo-
 port=${KEELVAULT_DEMO_PORT:-3307}
 "$root/scripts/mariadb-server.sh" start "$demo" "$port" >/dev/null
 port=$(cat "$demo/port")
-sakila=${KEELVAULT_SAKILA_DIR:-$root/../shared/data/sakila}
+sakila=${KEELVAULT_SAKILA_DIR:-$root/share/sample}
 if ! mariadb --no-defaults -h 127.0.0.1 -P "$port" -u root -e 'USE sakila' >/dev/null 2>&1; then
   echo "Loading the sample database into the demo server..."
-  mariadb --no-defaults -h 127.0.0.1 -P "$port" -u root <"$sakila/sakila-schema.sql"
-  mariadb --no-defaults -h 127.0.0.1 -P "$port" -u root <"$sakila/sakila-data.sql"
+  gzip -dc "$sakila/sakila-schema.sql.gz" | mariadb --no-defaults -h 127.0.0.1 -P "$port" -u root
+  gzip -dc "$sakila/sakila-data.sql.gz" | mariadb --no-defaults -h 127.0.0.1 -P "$port" -u root
 fi
 echo "Demo MariaDB server: 127.0.0.1:$port, user root, no password (stop: scripts/mariadb-server.sh stop \"$demo\")"
 # The demo keeps its own data folder, away from the user's real task list.

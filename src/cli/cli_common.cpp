@@ -1,43 +1,34 @@
 #include "cli/cli_common.h"
 
 #include <iostream>
+#include <iterator>
+#include <sstream>
 
 #include "core/model/task_list_file.h"
 #include "core/platform/data_folder.h"
 
 namespace keelvault::cli {
 
-bool parseArgs(const std::vector<std::string>& words, bool allow_all, Args& out) {
-    out.data_folder = dataFolder();
-    out.tasks_file = tasksFilePath(out.data_folder);
-    for (size_t i = 0; i < words.size(); ++i) {
-        const std::string& w = words[i];
-        if (w == "--tasks") {
-            if (i + 1 >= words.size() || words[i + 1].empty()) {
-                std::cerr << "keelvault-cli: --tasks needs a file name\n";
-                return false;
-            }
-            out.tasks_file = words[++i];
-        } else if (allow_all && w == "--all") {
-            out.all = true;
-        } else if (w.size() > 1 && w[0] == '-' && w != "-") {
-            std::cerr << "keelvault-cli: unknown option " << w << "\n";
-            return false;
-        } else {
-            out.positional.push_back(w);
-        }
-    }
-    return true;
+Paths makePaths(const std::string& tasks_option) {
+    Paths paths;
+    paths.data_folder = dataFolder();
+    paths.tasks_file = tasks_option.empty() ? tasksFilePath(paths.data_folder) : std::filesystem::path(tasks_option);
+    return paths;
 }
 
-bool loadTasksOrReport(const Args& args, CTaskList& list) {
+int fail(const std::string& command, const std::string& text) {
+    std::cerr << "keelvault-cli " << command << ": " << text << "\n";
+    return 1;
+}
+
+bool loadTasksOrReport(const std::filesystem::path& tasks_file, CTaskList& list) {
     std::error_code ec;
-    if (!std::filesystem::exists(args.tasks_file, ec)) {
-        std::cerr << "keelvault-cli: task list file " << args.tasks_file.string() << " does not exist\n";
+    if (!std::filesystem::exists(tasks_file, ec)) {
+        std::cerr << "keelvault-cli: task list file " << tasks_file.string() << " does not exist\n";
         return false;
     }
-    if (!loadTaskList(args.tasks_file, list)) {
-        std::cerr << "keelvault-cli: failed to load the task list from " << args.tasks_file.string()
+    if (!loadTaskList(tasks_file, list)) {
+        std::cerr << "keelvault-cli: failed to load the task list from " << tasks_file.string()
                   << " (unreadable, damaged or not a task list file)\n";
         return false;
     }
@@ -57,24 +48,18 @@ int findTaskByName(const CTaskList& list, const std::string& name) {
     return -1;
 }
 
-}  // namespace keelvault::cli
-
-#include "core/scheduler/task_server.h"
-
-namespace keelvault::cli {
-
-const char* const kServiceRunningMessage =
-    "Keelvault Service is running now.\n\nThe program can't create, edit, delete, start, stop, run and rename any "
-    "task when the service is running.\n\nIf you want to change any settings of the task list, please stop the "
-    "service at the menu Tools->Windows Service.";
-
-void addLoadedTasks(const CTaskList& list, TaskServer& server) {
-    for (int i = 0; i < list.count(); ++i) {
-        const int index = server.addTask(list.at(i));
-        CTask& task = server.taskAt(index);
-        task.ref_text = list.at(i).ref_text;
-        task.run_now = list.at(i).run_now.load();
+bool readInput(const std::string& command, const std::string& file, std::string& out) {
+    if (file == "-") {
+        std::ostringstream text;
+        text << std::cin.rdbuf();
+        out = text.str();
+        return true;
     }
+    if (!readWholeFile(file, out)) {
+        fail(command, "cannot read " + file);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace keelvault::cli

@@ -10,7 +10,6 @@
 
 namespace keelvault {
 class TaskEnvironment;
-class TaskServer;
 }  // namespace keelvault
 
 namespace keelvault::cli {
@@ -22,20 +21,15 @@ using EngineSetup = std::function<void(TaskEnvironment&)>;
 // The whole program: dispatches to the subcommands. Returns the exit status.
 int cliMain(int argc, char** argv, const EngineSetup& setup);
 
-// The parsed command line of one subcommand.
-struct Args {
+// Where a subcommand finds its files.
+struct Paths {
     std::filesystem::path data_folder;
     std::filesystem::path tasks_file;  // --tasks FILE, default "tasks_pro.tsk" in the data folder
-    std::vector<std::string> positional;
-    bool all = false;  // --all
 };
+Paths makePaths(const std::string& tasks_option);
 
-// Parses the words after the subcommand. Accepts --tasks FILE and, when
-// allow_all is set, --all. On failure prints the reason and returns false.
-bool parseArgs(const std::vector<std::string>& words, bool allow_all, Args& out);
-
-// Loads the task list of args.tasks_file; prints a clear error on failure.
-bool loadTasksOrReport(const Args& args, CTaskList& list);
+// Loads the task list; prints a clear error on failure.
+bool loadTasksOrReport(const std::filesystem::path& tasks_file, CTaskList& list);
 
 // The options of the data folder (defaults when there is no options file).
 CSystemOptions loadOptionsOrDefaults(const std::filesystem::path& data_folder);
@@ -43,17 +37,37 @@ CSystemOptions loadOptionsOrDefaults(const std::filesystem::path& data_folder);
 // Index of the task with this name, or -1.
 int findTaskByName(const CTaskList& list, const std::string& name);
 
-int runShow(const std::vector<std::string>& words);
-int runList(const std::vector<std::string>& words);
-int runLog(const std::vector<std::string>& words);
-int runRun(const std::vector<std::string>& words, const EngineSetup& setup);
-int runService(const std::vector<std::string>& words, const EngineSetup& setup);
+// The text of FILE, or of standard input for "-"; prints the error on failure.
+bool readInput(const std::string& command, const std::string& file, std::string& out);
 
-// Puts the loaded tasks into the server, keeping their stored ref_text and
-// run_now (the server's addTask would renew them).
-void addLoadedTasks(const CTaskList& list, TaskServer& server);
+// Prints "keelvault-cli COMMAND: TEXT" on standard error; returns 1.
+int fail(const std::string& command, const std::string& text);
 
-// The message shown while the companion service runs the task list.
-extern const char* const kServiceRunningMessage;
+int runShow(const Paths& paths);
+int runList(const Paths& paths);
+int runLog(const Paths& paths, const std::string& name, bool all);
+// Runs one task now; the exit status tells how the run ended (see help).
+int runRun(const Paths& paths, const std::string& name, const EngineSetup& setup);
+int runService(const Paths& paths, const EngineSetup& setup);
+
+int runAdd(const Paths& paths, const std::string& input, bool run, const EngineSetup& setup);
+int runExport(const Paths& paths, const std::string& name);
+int runEdit(const Paths& paths, const std::string& name, const std::string& input);
+int runDelete(const Paths& paths, const std::string& name);
+int runCopy(const Paths& paths, const std::string& name);
+int runRename(const Paths& paths, const std::string& name, const std::string& new_name);
+int runStart(const Paths& paths, const std::string& name);
+int runStop(const Paths& paths, const std::string& name);
+
+int runServers(const Paths& paths, bool show_passwords);
+int runServersAdd(const Paths& paths, const std::string& input);
+int runServersDelete(const Paths& paths, const std::string& name);
+int runServersTest(const Paths& paths, const std::string& name);
+
+// Exit statuses of run (and add --run).
+inline constexpr int kRunClean = 0;
+inline constexpr int kRunNotStarted = 1;
+inline constexpr int kRunErrorsLogged = 2;
+inline constexpr int kRunCanceled = 3;
 
 }  // namespace keelvault::cli

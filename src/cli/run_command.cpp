@@ -1,12 +1,13 @@
 #include <signal.h>
 
 #include <atomic>
-#include <cerrno>
 #include <ctime>
 #include <iostream>
 #include <mutex>
+#include <optional>
 
 #include "cli/cli_common.h"
+#include "core/editing/task_list_service.h"
 #include "core/platform/service_probe.h"
 #include "core/scheduler/display_text.h"
 #include "core/scheduler/task_server.h"
@@ -15,12 +16,10 @@ namespace keelvault::cli {
 
 namespace {
 
-// What the run logged, as the exit status needs it.
+// How the run went, as the worker reported it.
 struct RunWatch {
     std::mutex mutex;
-    bool finished_line = false;
-    bool canceled_line = false;
-    int error_lines = 0;
+    std::optional<RunOutcome> outcome;  // guarded
     std::atomic<bool> run_over{false};
 };
 
@@ -31,36 +30,33 @@ bool waitForSignal(const sigset_t& signals, long ms) {
     return sig == SIGINT || sig == SIGTERM;
 }
 
+int exitStatusOf(const std::optional<RunOutcome>& outcome, bool interrupted) {
+    if (!outcome) return interrupted ? kRunCanceled : kRunNotStarted;
+    if (outcome->result == EngineResult::Canceled) return kRunCanceled;
+    if (outcome->result == EngineResult::Failed || outcome->error_lines > 0) return kRunErrorsLogged;
+    return kRunClean;
+}
+
 }  // namespace
 
-int runRun(const std::vector<std::string>& words, const EngineSetup& setup) {
-    Args args;
-    if (!parseArgs(words, false, args)) return 1;
-    if (args.positional.size() != 1) {
-        std::cerr << "keelvault-cli run: give exactly one task name\n";
-        return 1;
-    }
+int runRun(const Paths& paths, const std::string& name, const EngineSetup& setup) {
     CTaskList list;
-    if (!loadTasksOrReport(args, list)) return 1;
-    const int index = findTaskByName(list, args.positional.front());
-    if (index < 0) {
-        std::cerr << "keelvault-cli run: no task named " << args.positional.front() << "\n";
-        return 1;
-    }
-    if (probeServiceRunning(args.data_folder)) {
+    if (!loadTasksOrReport(paths.tasks_file, list)) return kRunNotStarted;
+    const int index = findTaskByName(list, name);
+    if (index < 0) return fail("run", "no task named " + name);
+    if (probeServiceRunning(paths.data_folder)) {
         std::cerr << kServiceRunningMessage << "\n";
-        return 1;
+        return kRunNotStarted;
     }
 
     TaskEnvironment env;
-    env.data_folder = args.data_folder;
-    env.options = loadOptionsOrDefaults(args.data_folder);
+    env.data_folder = paths.data_folder;
+    env.options = loadOptionsOrDefaults(paths.data_folder);
     if (setup) setup(env);
     const int type = list.at(index).task_type;
     if (type < 1 || type > 8 || !env.hasEngine(type)) {
-        std::cerr << "keelvault-cli run: task type " << type << " (" << taskTypeName(type)
-                  << ") cannot be run by this program\n";
-        return 1;
+        return fail("run", "task type " + std::to_string(type) + " (" + taskTypeName(type) +
+                               ") cannot be run by this program");
     }
 
     // SIGINT and SIGTERM cancel the run; block them before any worker starts
@@ -74,20 +70,24 @@ int runRun(const std::vector<std::string>& words, const EngineSetup& setup) {
 
     RunWatch watch;
     const CSystemOptions options = env.options;
-    env.log_listener = [&watch, &options](const CTask&, const LogRecord& record) {
+    std::mutex out_mutex;
+    env.log_listener = [&out_mutex, &options](const CTask&, const LogRecord& record) {
         std::string line = logRecordTxtLine(record, options);
         line.resize(line.size() - 2);  // "\r\n"
-        std::lock_guard lock(watch.mutex);
+        std::lock_guard lock(out_mutex);
         std::cout << line << std::endl;
-        if (record.level == kLogError) ++watch.error_lines;
-        if (record.level == kLogInfo && record.text == "Finished") watch.finished_line = true;
-        if (record.level == kLogWarning && record.text == "User canceled!") watch.canceled_line = true;
     };
-    env.run_finished = [&watch](CTask&, EngineResult) { watch.run_over = true; };
+    env.run_finished = [&watch](CTask&, const RunOutcome& outcome) {
+        {
+            std::lock_guard lock(watch.mutex);
+            watch.outcome = outcome;
+        }
+        watch.run_over = true;
+    };
 
     TaskServer server;
     server.setEnvironment(&env);
-    addLoadedTasks(list, server);
+    addStoredTasks(list, server);
     const uint8_t stored_status = list.at(index).status.load();
     server.taskAt(index).run_now = 1;
     server.startTask(index);
@@ -105,13 +105,12 @@ int runRun(const std::vector<std::string>& words, const EngineSetup& setup) {
     server.taskAt(index).status = stored_status == kStatusRunning ? uint8_t{kStatusIdle} : stored_status;
     pthread_sigmask(SIG_SETMASK, &old_mask, nullptr);
 
-    if (!server.saveTasksTo(args.tasks_file)) {
-        std::cerr << "keelvault-cli run: failed to save the task list to " << args.tasks_file.string() << "\n";
-        return 1;
+    if (!server.saveTasksTo(paths.tasks_file)) {
+        fail("run", "failed to save the task list to " + paths.tasks_file.string());
+        return kRunNotStarted;
     }
     std::lock_guard lock(watch.mutex);
-    if (interrupted || watch.canceled_line || !watch.finished_line) return 1;
-    return watch.error_lines > 0 ? 2 : 0;
+    return exitStatusOf(watch.outcome, interrupted);
 }
 
 }  // namespace keelvault::cli

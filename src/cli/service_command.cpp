@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "cli/cli_common.h"
+#include "core/editing/task_list_service.h"
 #include "core/platform/data_folder.h"
 #include "core/platform/service_probe.h"
 #include "core/scheduler/display_text.h"
@@ -11,13 +12,7 @@
 
 namespace keelvault::cli {
 
-int runService(const std::vector<std::string>& words, const EngineSetup& setup) {
-    Args args;
-    if (!parseArgs(words, false, args)) return 1;
-    if (!args.positional.empty()) {
-        std::cerr << "keelvault-cli service: unexpected argument " << args.positional.front() << "\n";
-        return 1;
-    }
+int runService(const Paths& args, const EngineSetup& setup) {
     if (!ensureDataFolders(args.data_folder)) {
         std::cerr << "keelvault-cli service: cannot create the data folder " << args.data_folder.string() << "\n";
         return 1;
@@ -31,7 +26,7 @@ int runService(const std::vector<std::string>& words, const EngineSetup& setup) 
         return 1;
     }
     CTaskList list;
-    if (!loadTasksOrReport(args, list)) return 1;
+    if (!loadTasksOrReport(args.tasks_file, list)) return 1;
 
     // Block the stop signals before any worker starts so that only this
     // thread takes them.
@@ -60,10 +55,10 @@ int runService(const std::vector<std::string>& words, const EngineSetup& setup) 
         if (!ok) std::cerr << "keelvault-cli service: failed to save " << args.tasks_file.string() << std::endl;
         return ok;
     };
-    env.run_finished = [&save](CTask&, EngineResult) { save(); };
+    env.run_finished = [&save](CTask&, const RunOutcome&) { save(); };
     env.save_task_list = save;
 
-    addLoadedTasks(list, server);
+    addStoredTasks(list, server);
     if (server.startAll(&env) != 0) {
         std::cerr << "keelvault-cli service: Failed to initialization Task Server!\n";
         return 1;

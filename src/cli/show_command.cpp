@@ -5,16 +5,19 @@
 
 namespace keelvault::cli {
 
-int runShow(const std::vector<std::string>& words) {
-    Args args;
-    if (!parseArgs(words, false, args)) return 1;
-    if (!args.positional.empty()) {
-        std::cerr << "keelvault-cli show: unexpected argument " << args.positional.front() << "\n";
-        return 1;
-    }
+int runShow(const Paths& paths) {
     CTaskList list;
-    if (!loadTasksOrReport(args, list)) return 1;
+    if (!loadTasksOrReport(paths.tasks_file, list)) return 1;
     std::cout << taskListToJson(list);
+    return 0;
+}
+
+int runExport(const Paths& paths, const std::string& name) {
+    CTaskList list;
+    if (!loadTasksOrReport(paths.tasks_file, list)) return 1;
+    const int index = findTaskByName(list, name);
+    if (index < 0) return fail("export", "no task named " + name);
+    std::cout << printJson(taskToJson(list.at(index)));
     return 0;
 }
 

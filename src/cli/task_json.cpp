@@ -1,201 +1,220 @@
 #include "cli/task_json.h"
 
-#include "cli/json_writer.h"
-
 namespace keelvault::cli {
 
 namespace {
 
-void writeTime(JsonWriter& w, const char* key, const TaskTime& t) {
-    w.key(key);
-    w.beginArray();
-    for (int32_t v : {t.year, t.month, t.day, t.hour, t.minute, t.second, t.day_of_week}) w.value(int64_t{v});
-    w.endArray();
+// Length of the valid UTF-8 sequence starting at s[i], or 0.
+size_t utf8SequenceLength(const std::string& s, size_t i) {
+    const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char c = b(i);
+    size_t n;
+    uint32_t cp;
+    if (c < 0x80) return 1;
+    if ((c & 0xE0) == 0xC0) {
+        n = 2;
+        cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+        n = 3;
+        cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+        n = 4;
+        cp = c & 0x07;
+    } else {
+        return 0;
+    }
+    if (i + n > s.size()) return 0;
+    for (size_t k = 1; k < n; ++k) {
+        if ((b(i + k) & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (b(i + k) & 0x3F);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF are not valid.
+    if ((n == 2 && cp < 0x80) || (n == 3 && cp < 0x800) || (n == 4 && cp < 0x10000) || cp > 0x10FFFF ||
+        (cp >= 0xD800 && cp <= 0xDFFF)) {
+        return 0;
+    }
+    return n;
+}
+
+// Stored texts are bytes; JSON strings are UTF-8. A byte that starts no
+// valid sequence becomes the character of its number, so nothing is lost
+// from sight and the output is always valid JSON.
+std::string jsonText(const std::string& s) {
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size();) {
+        const size_t n = utf8SequenceLength(s, i);
+        if (n == 0) {
+            const auto c = static_cast<unsigned char>(s[i]);
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+            ++i;
+        } else {
+            out.append(s, i, n);
+            i += n;
+        }
+    }
+    return out;
+}
+
+Json timeJson(const TaskTime& t) {
+    return Json::array({t.year, t.month, t.day, t.hour, t.minute, t.second, t.day_of_week});
 }
 
 template <typename Container>
-void writeNumbers(JsonWriter& w, const char* key, const Container& values) {
-    w.key(key);
-    w.beginArray();
-    for (auto v : values) w.value(static_cast<int64_t>(v));
-    w.endArray();
+Json numbers(const Container& values) {
+    Json out = Json::array();
+    for (auto v : values) out.push_back(static_cast<int64_t>(v));
+    return out;
 }
 
-void writeServer(JsonWriter& w, const char* key, const CServerSettings& s) {
-    w.key(key);
-    w.beginObject();
-    w.field("connection_name", s.connection_name);
-    w.field("host", s.host);
-    w.field("port", int64_t{s.port});
-    w.field("user", s.user);
-    w.field("password", s.password);
-    w.field("database", s.database);
-    w.field("comment", s.comment);
-    w.field("save_password", s.save_password);
-    w.field("use_compression", s.use_compression);
-    w.field("use_ssl", s.use_ssl);
-    w.field("reserved_flag_2", s.reserved2);
-    w.endObject();
+Json tableJson(const CTableItem& t) {
+    return Json{{"selected", t.selected}, {"kind", t.kind}, {"database", jsonText(t.database)},
+                {"table", jsonText(t.table)}};
 }
 
-void writeTable(JsonWriter& w, const CTableItem& t) {
-    w.beginObject();
-    w.field("selected", t.selected);
-    w.field("kind", t.kind);
-    w.field("database", t.database);
-    w.field("table", t.table);
-    w.endObject();
+Json tablesJson(const std::vector<CTableItem>& tables) {
+    Json out = Json::array();
+    for (const CTableItem& t : tables) out.push_back(tableJson(t));
+    return out;
 }
 
-void writeTask(JsonWriter& w, const CTask& task) {
-    w.beginObject();
-    w.field("ref_text", task.ref_text);
-    w.field("run_now", task.run_now.load());
-    w.field("name", task.name);
-    w.field("comment", task.comment);
-    w.field("task_type", task.task_type);
-    w.field("status", task.status.load());
-    writeTime(w, "created_at", task.created_at);
-    writeTime(w, "started_at", task.started_at);
-    writeTime(w, "last_run", task.last_run);
-    writeTime(w, "next_run", task.next_run);
-    w.field("log_name", task.log_name);
-    writeServer(w, "source", task.source);
-    writeServer(w, "destination", task.destination);
-
-    const CExportOptions& e = task.export_options;
-    w.key("export_options");
-    w.beginObject();
-    w.field("format", e.format);
-    w.field("directory", e.directory);
-    w.field("fields_terminated_by", e.fields_terminated_by);
-    w.field("fields_enclosed_by", e.fields_enclosed_by);
-    w.field("fields_escaped_by", e.fields_escaped_by);
-    w.field("lines_terminated_by", e.lines_terminated_by);
-    w.field("column_names_on_top", e.column_names_on_top);
-    w.endObject();
-
-    w.key("export_tables");
-    w.beginArray();
-    for (const CTableItem& t : task.export_tables) writeTable(w, t);
-    w.endArray();
-
-    const CBackupOptions& b = task.backup_options;
-    w.key("backup_options");
-    w.beginObject();
-    writeNumbers(w, "flags", b.flags);
-    w.field("same_file_path", b.same_file_path);
-    w.field("backup_directory", b.backup_directory);
-    w.field("file_name_format", b.file_name_format);
-    w.field("retention_kind", b.retention_kind);
-    w.field("retention_limit", int64_t{b.retention_limit});
-    w.field("date_time_subdirectory", b.date_time_subdir);
-    w.field("unix_newlines", b.unix_newlines);
-    w.field("reserved_36", b.reserved36);
-    w.field("new_database", b.new_database);
-    w.field("destination_database", b.destination_database);
-    w.field("gzip", b.gzip);
-    w.field("compression_level", int64_t{b.compression_level});
-    w.endObject();
-
-    w.key("databases");
-    w.beginArray();
-    for (const CDatabaseItem& d : task.databases) {
-        w.beginObject();
-        w.field("selected", d.selected);
-        w.field("name", d.name);
-        w.key("tables");
-        w.beginArray();
-        for (const CTableItem& t : d.tables) writeTable(w, t);
-        w.endArray();
-        w.endObject();
-    }
-    w.endArray();
-
-    const CSchedule& s = task.schedule;
-    w.key("schedule");
-    w.beginObject();
-    w.field("kind", s.kind);
-    w.field("hour", int64_t{s.hour});
-    w.field("minute", int64_t{s.minute});
-    writeNumbers(w, "week_days", s.week_days);
-    writeNumbers(w, "month_days", s.month_days);
-    w.field("year", int64_t{s.year});
-    w.field("month", int64_t{s.month});
-    w.field("day", int64_t{s.day});
-    w.field("every_n_days", int64_t{s.every_n_days});
-    w.field("interval_minutes", int64_t{s.interval_minutes});
-    w.endObject();
-
-    w.key("script");
-    w.beginArray();
-    for (const std::string& statement : task.script) w.value(statement);
-    w.endArray();
-
-    w.key("backups");
-    w.beginArray();
-    for (const CBackupRecord& r : task.backups) {
-        w.beginObject();
-        w.field("year", int64_t{r.year});
-        w.field("month", int64_t{r.month});
-        w.field("day", int64_t{r.day});
-        w.field("hour", int64_t{r.hour});
-        w.field("minute", int64_t{r.minute});
-        w.field("second", int64_t{r.second});
-        w.field("file_mode", r.file_mode);
-        w.field("file_type", r.file_type);
-        w.field("reserved", r.reserved);
-        w.field("subdirectory", r.subdirectory);
-        w.key("files");
-        w.beginArray();
-        for (const std::string& f : r.files) w.value(f);
-        w.endArray();
-        w.endObject();
-    }
-    w.endArray();
-
-    w.key("restore_options");
-    w.beginObject();
-    w.field("continue_on_sql_error", task.restore_options.continue_on_sql_error);
-    w.field("continue_on_file_error", task.restore_options.continue_on_file_error);
-    w.endObject();
-
-    w.key("restore_files");
-    w.beginArray();
-    for (const CRestoreFile& f : task.restore_files) {
-        w.beginObject();
-        w.field("kind", f.kind);
-        w.field("file_name", f.file_name);
-        w.field("full_path", f.full_path);
-        w.field("size", int64_t{f.size});
-        w.field("year", int64_t{f.year});
-        w.field("month", int64_t{f.month});
-        w.field("day", int64_t{f.day});
-        w.field("hour", int64_t{f.hour});
-        w.field("minute", int64_t{f.minute});
-        w.field("second", int64_t{f.second});
-        w.field("day_of_week", int64_t{f.day_of_week});
-        w.endObject();
-    }
-    w.endArray();
-
-    w.key("buffer_options");
-    w.beginObject();
-    w.field("mode", task.buffer_options.mode);
-    w.field("records", int64_t{task.buffer_options.records});
-    w.endObject();
-
-    w.endObject();
+Json textsJson(const std::vector<std::string>& texts) {
+    Json out = Json::array();
+    for (const std::string& t : texts) out.push_back(jsonText(t));
+    return out;
 }
 
 }  // namespace
 
+Json serverToJson(const CServerSettings& s) {
+    return Json{{"connection_name", jsonText(s.connection_name)},
+                {"host", jsonText(s.host)},
+                {"port", s.port},
+                {"user", jsonText(s.user)},
+                {"password", jsonText(s.password)},
+                {"database", jsonText(s.database)},
+                {"comment", jsonText(s.comment)},
+                {"save_password", s.save_password},
+                {"use_compression", s.use_compression},
+                {"use_ssl", s.use_ssl},
+                {"reserved_flag_2", s.reserved2}};
+}
+
+Json taskToJson(const CTask& source) {
+    const CTask task(source);  // one consistent copy of a live record
+    Json j;
+    j["ref_text"] = jsonText(task.ref_text);
+    j["run_now"] = task.run_now.load();
+    j["name"] = jsonText(task.name);
+    j["comment"] = jsonText(task.comment);
+    j["task_type"] = task.task_type;
+    j["status"] = task.status.load();
+    j["created_at"] = timeJson(task.created_at);
+    j["started_at"] = timeJson(task.started_at);
+    j["last_run"] = timeJson(task.last_run);
+    j["next_run"] = timeJson(task.next_run);
+    j["log_name"] = jsonText(task.log_name);
+    j["source"] = serverToJson(task.source);
+    j["destination"] = serverToJson(task.destination);
+
+    const CExportOptions& e = task.export_options;
+    j["export_options"] = Json{{"format", e.format},
+                               {"directory", jsonText(e.directory)},
+                               {"fields_terminated_by", jsonText(e.fields_terminated_by)},
+                               {"fields_enclosed_by", jsonText(e.fields_enclosed_by)},
+                               {"fields_escaped_by", jsonText(e.fields_escaped_by)},
+                               {"lines_terminated_by", jsonText(e.lines_terminated_by)},
+                               {"column_names_on_top", e.column_names_on_top}};
+    j["export_tables"] = tablesJson(task.export_tables);
+
+    const CBackupOptions& b = task.backup_options;
+    j["backup_options"] = Json{{"flags", numbers(b.flags)},
+                               {"same_file_path", jsonText(b.same_file_path)},
+                               {"backup_directory", jsonText(b.backup_directory)},
+                               {"file_name_format", jsonText(b.file_name_format)},
+                               {"retention_kind", b.retention_kind},
+                               {"retention_limit", b.retention_limit},
+                               {"date_time_subdirectory", b.date_time_subdir},
+                               {"unix_newlines", b.unix_newlines},
+                               {"reserved_36", b.reserved36},
+                               {"new_database", b.new_database},
+                               {"destination_database", jsonText(b.destination_database)},
+                               {"gzip", b.gzip},
+                               {"compression_level", b.compression_level}};
+
+    Json databases = Json::array();
+    for (const CDatabaseItem& d : task.databases) {
+        databases.push_back(Json{{"selected", d.selected}, {"name", jsonText(d.name)}, {"tables", tablesJson(d.tables)}});
+    }
+    j["databases"] = std::move(databases);
+
+    const CSchedule& s = task.schedule;
+    j["schedule"] = Json{{"kind", s.kind},
+                         {"hour", s.hour},
+                         {"minute", s.minute},
+                         {"week_days", numbers(s.week_days)},
+                         {"month_days", numbers(s.month_days)},
+                         {"year", s.year},
+                         {"month", s.month},
+                         {"day", s.day},
+                         {"every_n_days", s.every_n_days},
+                         {"interval_minutes", s.interval_minutes}};
+    j["script"] = textsJson(task.script);
+
+    Json backups = Json::array();
+    for (const CBackupRecord& r : task.backups) {
+        backups.push_back(Json{{"year", r.year},
+                               {"month", r.month},
+                               {"day", r.day},
+                               {"hour", r.hour},
+                               {"minute", r.minute},
+                               {"second", r.second},
+                               {"file_mode", r.file_mode},
+                               {"file_type", r.file_type},
+                               {"reserved", r.reserved},
+                               {"subdirectory", jsonText(r.subdirectory)},
+                               {"files", textsJson(r.files)}});
+    }
+    j["backups"] = std::move(backups);
+
+    j["restore_options"] = Json{{"continue_on_sql_error", task.restore_options.continue_on_sql_error},
+                                {"continue_on_file_error", task.restore_options.continue_on_file_error}};
+    Json files = Json::array();
+    for (const CRestoreFile& f : task.restore_files) {
+        files.push_back(Json{{"kind", f.kind},
+                             {"file_name", jsonText(f.file_name)},
+                             {"full_path", jsonText(f.full_path)},
+                             {"size", f.size},
+                             {"year", f.year},
+                             {"month", f.month},
+                             {"day", f.day},
+                             {"hour", f.hour},
+                             {"minute", f.minute},
+                             {"second", f.second},
+                             {"day_of_week", f.day_of_week}});
+    }
+    j["restore_files"] = std::move(files);
+    j["buffer_options"] = Json{{"mode", task.buffer_options.mode}, {"records", task.buffer_options.records}};
+    return j;
+}
+
+std::string printJson(const Json& value) { return value.dump(2) + "\n"; }
+
 std::string taskListToJson(const CTaskList& list) {
-    JsonWriter w;
-    w.beginArray();
-    for (int i = 0; i < list.count(); ++i) writeTask(w, list.at(i));
-    w.endArray();
-    return w.text() + "\n";
+    Json tasks = Json::array();
+    for (int i = 0; i < list.count(); ++i) tasks.push_back(taskToJson(list.at(i)));
+    return printJson(tasks);
+}
+
+bool parseJson(const std::string& text, Json& out, std::string& error) {
+    try {
+        out = Json::parse(text);
+    } catch (const Json::parse_error& e) {
+        error = std::string("bad JSON: ") + e.what();
+        return false;
+    }
+    return true;
 }
 
 }  // namespace keelvault::cli

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <fstream>
 
+#include "core/editing/task_list_service.h"
 #include "core/engine/engines.h"
 #include "core/model/server_list_file.h"
 #include "core/model/task_list_file.h"
@@ -35,11 +36,6 @@ namespace keelvault::ui {
 
 namespace {
 
-const char* kServiceRunningMessage =
-    "Keelvault Service is running now.\n\nThe program can't create, edit, delete, start, stop, run and rename any "
-    "task when the service is running.\n\nIf you want to change any settings of the task list, please stop the "
-    "service at the menu Tools->Windows Service.";
-
 // The server list file is in the current layout when it begins with its magic.
 bool startsWithServerListMagic(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -53,7 +49,10 @@ bool startsWithServerListMagic(const std::filesystem::path& path) {
 }  // namespace
 
 Application::Application(Prompter& prompter, ApplicationHooks hooks, QObject* parent)
-    : QObject(parent), prompter_(prompter), hooks_(std::move(hooks)) {
+    : QObject(parent),
+      prompter_(prompter),
+      hooks_(std::move(hooks)),
+      task_list_(std::make_unique<TaskListService>(server_, env_, [this] { return saveTaskList(); })) {
     if (!hooks_.tray_available) hooks_.tray_available = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     if (!hooks_.probe_service) hooks_.probe_service = [](const std::filesystem::path& f) { return probeServiceRunning(f); };
     if (!hooks_.register_engines) hooks_.register_engines = [](TaskEnvironment& env) { registerBuiltinEngines(env); };
@@ -175,16 +174,10 @@ void Application::loadStoredFiles() {
     env_.options = options_;
     hooks_.register_engines(env_);
     env_.save_task_list = [this] { return saveTaskList(); };
-    env_.run_finished = [this](CTask&, EngineResult) { saveTaskList(); };
+    env_.run_finished = [this](CTask&, const RunOutcome&) { saveTaskList(); };
 
     CTaskList list;
-    if (loadTaskList(tasksFilePath(data_folder_), list)) {
-        for (int i = 0; i < list.count(); ++i) {
-            const int index = server_.addTask(list.at(i));
-            server_.taskAt(index).ref_text = list.at(i).ref_text;
-            server_.taskAt(index).run_now = list.at(i).run_now.load();
-        }
-    }
+    if (loadTaskList(tasksFilePath(data_folder_), list)) addStoredTasks(list, server_);
     window_->taskView()->refreshRows();
 
     std::vector<std::string> log_names;

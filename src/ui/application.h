@@ -14,6 +14,10 @@
 
 class QSessionManager;
 
+namespace keelvault {
+class TaskListService;
+}
+
 namespace keelvault::ui {
 
 class GlobalHotKey;
@@ -64,6 +68,8 @@ public:
     void applyOptions(const CSystemOptions& options);
     std::vector<CServerSettings>& servers() { return servers_; }
     TaskServer& taskServer() { return server_; }
+    // Every change to the task list goes through here.
+    TaskListService& taskList() { return *task_list_; }
     TaskEnvironment& environment() { return env_; }
     bool serviceRunning() const { return service_running_; }
     MainWindow* mainWindow() const { return window_.get(); }
@@ -99,6 +105,7 @@ private:
     std::vector<CServerSettings> servers_;
     TaskEnvironment env_;  // outlives the server's workers
     TaskServer server_;
+    std::unique_ptr<TaskListService> task_list_;
     bool service_running_ = false;
     bool window_visible_ = false;
     bool ended_ = false;

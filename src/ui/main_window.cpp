@@ -199,7 +199,7 @@ QString MainWindow::clockText() const { return clock_->text(); }
 void MainWindow::updateClock() {
     const CSystemOptions& options = app_.options();
     clock_->setText(QString::fromStdString(
-        formatTaskTime(currentLocalTime(), options.date_format, options.time_format, true)));
+        formatTaskTime(app_.environment().now(), options.date_format, options.time_format, true)));
 }
 
 void MainWindow::stopClock() { clock_timer_.stop(); }

@@ -11,9 +11,7 @@
 #include <QVBoxLayout>
 #include <set>
 
-#include "core/model/task_list_file.h"
-#include "core/model/task_log.h"
-#include "core/platform/data_folder.h"
+#include "core/editing/task_list_service.h"
 #include "core/scheduler/task_server.h"
 #include "ui/application.h"
 #include "ui/dialogs/rename_task_dialog.h"
@@ -29,13 +27,6 @@ namespace {
 const char* kTaskFileFilter = "Tasks Files (*.tsk)";
 
 QString qtext(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
-
-bool isScheduled(const CTask& task) { return task.schedule.kind != kScheduleManual; }
-
-bool isActive(const CTask& task) {
-    const uint8_t status = task.status.load();
-    return status == kStatusWaiting || status == kStatusRunning;
-}
 
 struct CommandInfo {
     const char* text;
@@ -188,50 +179,18 @@ void TaskListView::showContextMenu(const QPoint& global_pos) {
     context_menu_->popup(global_pos);
 }
 
-bool TaskListView::ruleAllows(TaskCommand command) const {
-    const bool service = app_.serviceRunning();
-    const TaskServer& server = app_.taskServer();
-    const int count = server.taskCount();
-    const QList<int> rows = selectedRows();
-    const auto anySelected = [&](auto test) {
-        for (int row : rows) {
-            if (test(server.taskAt(row))) return true;
-        }
-        return false;
-    };
-    const auto anyTask = [&](auto test) {
-        for (int i = 0; i < count; ++i) {
-            if (test(server.taskAt(i))) return true;
-        }
-        return false;
-    };
-    const auto idleScheduled = [](const CTask& t) { return t.status.load() == kStatusIdle && isScheduled(t); };
-    switch (command) {
-        case TaskCommand::NewTask:
-        case TaskCommand::LoadFrom: return !service;
-        case TaskCommand::EditTask:
-        case TaskCommand::RenameTask: return !service && rows.size() == 1;
-        case TaskCommand::DeleteTasks:
-        case TaskCommand::CopyTasks: return !service && !rows.isEmpty();
-        case TaskCommand::DeleteAll: return !service && count > 0;
-        case TaskCommand::Start: return !service && anySelected(idleScheduled);
-        case TaskCommand::Stop: return !service && anySelected(isActive);
-        case TaskCommand::RunImmediately:
-            return !service && anySelected([](const CTask& t) { return t.status.load() != kStatusRunning; });
-        case TaskCommand::StartAll: return !service && anyTask(idleScheduled);
-        case TaskCommand::StopAll: return !service && anyTask(isActive);
-        case TaskCommand::SelectAll: return count > 0;
-        case TaskCommand::ViewLog:
-        case TaskCommand::Properties: return rows.size() == 1;
-        case TaskCommand::SaveAs: return model_->rowCount() > 0 && count > 0;
-        case TaskCommand::CreateRestore:
-            return !service && rows.size() == 1 && server.taskAt(rows.front()).task_type >= kTypeBackupToFiles &&
-                   server.taskAt(rows.front()).task_type <= kTypeBackupToDatabase;
-        case TaskCommand::BackupsList:
-            return !service && rows.size() == 1 && server.taskAt(rows.front()).task_type == kTypeBackupToFiles;
-    }
-    return false;
+CommandState TaskListView::commandState() const {
+    CommandState state;
+    state.service_running = app_.serviceRunning();
+    for (const auto& task : app_.taskServer().tasks()) state.tasks.push_back(factsOf(*task));
+    for (int row : selectedRows()) state.selected.push_back(row);
+    state.shown_rows = model_->rowCount();
+    return state;
 }
+
+bool TaskListView::ruleAllows(TaskCommand command) const { return commandEnabled(command, commandState()); }
+
+TaskListService& TaskListView::tasks() { return app_.taskList(); }
 
 void TaskListView::setCommandHandler(TaskCommand command, std::function<void()> handler) {
     handlers_[static_cast<size_t>(command)] = std::move(handler);
@@ -342,43 +301,26 @@ void TaskListView::runCommand(TaskCommand command) {
     }
 }
 
-void TaskListView::logLine(int index, const char* text) {
-    app_.environment().log(app_.taskServer().taskAt(index), kLogInfo, text);
-}
-
-void TaskListView::startTask(int index, bool run_now) {
-    app_.taskServer().taskAt(index).run_now = run_now ? 1 : 0;
-    app_.taskServer().startTask(index);
-}
-
-void TaskListView::deleteLogOf(const CTask& task) {
-    if (task.log_name.empty()) return;
-    std::error_code ec;
-    std::filesystem::remove(logFilePath(app_.environment().logsFolder(), task.log_name), ec);
-}
-
 void TaskListView::scrollToEnd() {
     table_->scrollToBottom();
     icons_->scrollToBottom();
 }
 
 int TaskListView::addNewTask(const CTask& task, const QString& log_line, bool append_to_new_tasks) {
-    TaskServer& server = app_.taskServer();
-    const int index = server.addTask(task);
-    app_.saveTaskList();
-    if (append_to_new_tasks) appendNewTask(newTasksFilePath(app_.dataFolder()), server.taskAt(index));
-    app_.environment().log(server.taskAt(index), kLogInfo, log_line.toStdString());
+    const EditOutcome outcome = tasks().addNewTask(task, log_line.toStdString(), append_to_new_tasks);
+    if (!outcome.ok()) {
+        app_.prompter().warn(qtext(outcome.refusal));
+        return -1;
+    }
+    const int index = outcome.index;
     refreshRows();
     selectRows({index});
     scrollToEnd();
-    CTask& added = server.taskAt(index);
-    if (isScheduled(added)) {
-        startTask(index, false);
-    } else if (app_.prompter().confirm(QStringLiteral("Do you want to RUN the task (") + qtext(added.name) +
-                                       QStringLiteral(") immediatelly?"))) {
-        startTask(index, true);
-    } else {
-        added.status = kStatusIdle;
+    CTask& added = app_.taskServer().taskAt(index);
+    if (added.schedule.kind == kScheduleManual &&
+        app_.prompter().confirm(QStringLiteral("Do you want to RUN the task (") + qtext(added.name) +
+                                QStringLiteral(") immediatelly?"))) {
+        tasks().startTask(index, true);
     }
     refreshRows();
     return index;
@@ -389,48 +331,25 @@ void TaskListView::newTask() {
     if (const auto& handler = handlers_[static_cast<size_t>(TaskCommand::NewTask)]) handler();
 }
 
+namespace {
+
+std::vector<int> toIndexes(const QList<int>& rows) { return std::vector<int>(rows.begin(), rows.end()); }
+
+}  // namespace
+
 void TaskListView::deleteTasks() {
     if (!app_.prompter().confirm(QStringLiteral("Do you want to DELETE the task(s) now?\n\nThe task(s) will be stopped."),
                                  true)) {
         return;
     }
-    TaskServer& server = app_.taskServer();
-    for (int row : selectedRows()) {
-        CTask& task = server.taskAt(row);
-        if (task.status.load() != kStatusIdle || server.hasWorker(row)) server.stopTask(row);
-        task.status = kStatusIdle;
-        std::lock_guard lock(task.mutex());  // another task's worker may be saving the list
-        task.ref_text = kDeletionMark;
-    }
-    for (int i = 0; i < server.taskCount();) {
-        const CTask& task = server.taskAt(i);
-        if (task.ref_text == kDeletionMark) {
-            deleteLogOf(task);
-            server.removeTask(i);
-        } else {
-            ++i;
-        }
-    }
-    app_.saveTaskList();
+    tasks().deleteTasks(toIndexes(selectedRows()));
     selection_->clearSelection();
     refreshRows();
 }
 
 void TaskListView::deleteAll() {
     if (!app_.prompter().confirm(QStringLiteral("Do you want to DELETE ALL tasks now?"), true)) return;
-    TaskServer& server = app_.taskServer();
-    while (server.taskCount() > 0) {
-        CTask& task = server.taskAt(0);
-        if (task.status.load() != kStatusIdle || server.hasWorker(0)) server.stopTask(0);
-        task.status = kStatusIdle;
-        {
-            std::lock_guard lock(task.mutex());
-            task.ref_text = kDeletionMark;
-        }
-        deleteLogOf(task);
-        server.removeTask(0);
-    }
-    app_.saveTaskList();
+    tasks().deleteAll();
     selection_->clearSelection();
     refreshRows();
 }
@@ -440,37 +359,9 @@ void TaskListView::copyTasks() {
     if (!app_.prompter().confirm(QStringLiteral("Do you want to create %1 task(s) by copies?").arg(rows.size()), true)) {
         return;
     }
-    TaskServer& server = app_.taskServer();
-    TaskEnvironment& env = app_.environment();
-    QList<int> copies;
-    for (int row : rows) {
-        CTask copy = server.copyTask(row);
-        const TaskTime now = env.now();
-        copy.name += "_Copy";
-        copy.created_at = now;
-        // Two copies made within one second would share a log; keep each its own.
-        std::string log_name = makeLogName(copy.name, now);
-        for (int n = 2; std::filesystem::exists(logFilePath(env.logsFolder(), log_name)); ++n) {
-            log_name = makeLogName(copy.name, now);
-            log_name.insert(log_name.size() - 4, "_" + std::to_string(n));
-        }
-        copy.log_name = log_name;
-        // The copy made no backups: retention must never delete the source's files.
-        copy.backups.clear();
-        appendLog(env.logsFolder(), copy.log_name, kLogInfo, "", now);
-        const int index = server.addTask(copy);
-        CTask& added = server.taskAt(index);
-        added.status = kStatusIdle;
-        added.run_now = 0;
-        refreshRows();
-        selection_->select(model_->index(row, 0),
-                           QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
-        env.log(added, kLogInfo, "Create task by Copy");
-        copies.append(index);
-    }
-    app_.saveTaskList();
+    const std::vector<int> copies = tasks().copyTasks(toIndexes(rows));
     refreshRows();
-    selectRows(copies);
+    selectRows(QList<int>(copies.begin(), copies.end()));
     scrollToEnd();
 }
 
@@ -480,50 +371,32 @@ void TaskListView::renameTask() {
         app_.prompter().warn(QStringLiteral("Please choose a task!"));
         return;
     }
-    TaskServer& server = app_.taskServer();
     const int index = rows.front();
-    QStringList others;
-    for (int i = 0; i < server.taskCount(); ++i) {
-        if (i != index) others << qtext(server.taskAt(i).name);
-    }
-    RenameTaskDialog dialog(app_.prompter(), qtext(server.taskAt(index).name), others, window());
+    TaskListService& list = tasks();
+    const auto refusal = [&list, index](const QString& name) {
+        return qtext(list.renameRefusal(index, name.toStdString()));
+    };
+    RenameTaskDialog dialog(app_.prompter(), qtext(app_.taskServer().copyTask(index).name), refusal, window());
     if (app_.prompter().runDialog(dialog) != QDialog::Accepted) return;
-    CTask& task = server.taskAt(index);
-    {
-        std::lock_guard lock(task.mutex());  // a worker may be saving the list
-        task.name = dialog.name().toStdString();
-    }
+    list.renameTask(index, dialog.name().toStdString());
     refreshRows();
 }
 
 void TaskListView::start() {
-    TaskServer& server = app_.taskServer();
-    for (int row : selectedRows()) {
-        const CTask& task = server.taskAt(row);
-        if (task.status.load() != kStatusIdle || !isScheduled(task)) continue;
-        logLine(row, "Start task");
-        startTask(row, false);
-    }
+    for (int row : selectedRows()) tasks().start(row);
     refreshRows();
 }
 
 void TaskListView::stop() {
     TaskServer& server = app_.taskServer();
     for (int row : selectedRows()) {
-        CTask& task = server.taskAt(row);
-        const uint8_t status = task.status.load();
-        if (status == kStatusRunning) {
-            if (!app_.prompter().confirm(QStringLiteral("Do you want to STOP the task (") + qtext(task.name) +
-                                         QStringLiteral(" -- Running) now?"))) {
-                continue;
-            }
-        } else if (status != kStatusWaiting) {
+        const CTask& task = server.taskAt(row);
+        if (task.status.load() == kStatusRunning &&
+            !app_.prompter().confirm(QStringLiteral("Do you want to STOP the task (") + qtext(task.name) +
+                                     QStringLiteral(" -- Running) now?"))) {
             continue;
         }
-        logLine(row, "Stop task");
-        task.run_now = 0;
-        server.stopTask(row);
-        task.status = kStatusIdle;
+        tasks().stop(row);
     }
     refreshRows();
 }
@@ -535,8 +408,7 @@ void TaskListView::runImmediately() {
         if (task.status.load() == kStatusRunning) continue;
         if (app_.prompter().confirm(QStringLiteral("Do you want to RUN the task (") + qtext(task.name) +
                                     QStringLiteral(") immediately?"))) {
-            logLine(row, "Run task immediately");
-            startTask(row, true);
+            tasks().runImmediately(row);
         } else {
             task.run_now = 0;
         }
@@ -546,27 +418,13 @@ void TaskListView::runImmediately() {
 
 void TaskListView::startAll() {
     if (!app_.prompter().confirm(QStringLiteral("Do you want to START ALL automatization tasks now?"), true)) return;
-    TaskServer& server = app_.taskServer();
-    for (int i = 0; i < server.taskCount(); ++i) {
-        const CTask& task = server.taskAt(i);
-        if (task.status.load() != kStatusIdle || !isScheduled(task)) continue;
-        logLine(i, "Start task");
-        startTask(i, false);
-    }
+    tasks().startAll();
     refreshRows();
 }
 
 void TaskListView::stopAll() {
     if (!app_.prompter().confirm(QStringLiteral("Do you want to STOP ALL tasks now?"), true)) return;
-    TaskServer& server = app_.taskServer();
-    for (int i = 0; i < server.taskCount(); ++i) {
-        CTask& task = server.taskAt(i);
-        if (!isActive(task)) continue;
-        task.run_now = 0;
-        server.stopTask(i);
-        task.status = kStatusIdle;
-        logLine(i, "Stop task");
-    }
+    tasks().stopAll();
     refreshRows();
 }
 
@@ -592,7 +450,7 @@ void TaskListView::saveAs() {
     const QString file =
         app_.prompter().saveFileName(window(), QString::fromLatin1(kTaskFileFilter), QStringLiteral("tsk"));
     if (file.isEmpty()) return;
-    if (app_.taskServer().saveTasksTo(std::filesystem::path(file.toStdString()))) {
+    if (tasks().saveAs(std::filesystem::path(file.toStdString()))) {
         app_.prompter().inform(QStringLiteral("Save the task list to a task file successfully!"));
     } else {
         app_.prompter().fail(QStringLiteral("Failed to save the task list to a task file!"));
@@ -608,30 +466,17 @@ void TaskListView::loadFrom() {
             true)) {
         return;
     }
-    CTaskList list;
-    if (!loadTaskList(std::filesystem::path(file.toStdString()), list)) {
-        app_.prompter().fail(QStringLiteral("Failed to load the task list from the file!"));
-        return;
-    }
     const bool timer_was_active = refresh_timer_.isActive();
     stopRefreshTimer();
-    TaskServer& server = app_.taskServer();
-    const bool was_started = server.isStarted();
-    if (was_started) {
-        server.stopAll();
-    } else {
-        server.removeAll();
-    }
-    for (int i = 0; i < list.count(); ++i) {
-        const int index = server.addTask(list.at(i));
-        server.taskAt(index).ref_text = list.at(i).ref_text;
-        server.taskAt(index).run_now = list.at(i).run_now.load();
-    }
-    if (was_started) server.startAll(&app_.environment());
+    const EditOutcome outcome = tasks().loadFrom(std::filesystem::path(file.toStdString()));
     selection_->clearSelection();
     refreshRows();
     if (timer_was_active) startRefreshTimer();
-    app_.prompter().inform(QStringLiteral("Load the task list from the file successfully!"));
+    if (outcome.ok()) {
+        app_.prompter().inform(QStringLiteral("Load the task list from the file successfully!"));
+    } else {
+        app_.prompter().fail(qtext(outcome.refusal));
+    }
 }
 
 }  // namespace keelvault::ui

@@ -6,6 +6,7 @@
 #include <array>
 #include <functional>
 
+#include "core/editing/command_rules.h"
 #include "core/model/task.h"
 
 class QAction;
@@ -16,37 +17,19 @@ class QMenu;
 class QStackedWidget;
 class QTableView;
 
+namespace keelvault {
+class TaskListService;
+}
+
 namespace keelvault::ui {
 
 class Application;
 class TaskListModel;
 
-enum class TaskCommand {
-    NewTask,
-    EditTask,
-    DeleteTasks,
-    DeleteAll,
-    CopyTasks,
-    RenameTask,
-    Properties,
-    CreateRestore,
-    BackupsList,
-    Start,
-    Stop,
-    RunImmediately,
-    StartAll,
-    StopAll,
-    SelectAll,
-    ViewLog,
-    SaveAs,
-    LoadFrom,
-};
-inline constexpr int kTaskCommandCount = static_cast<int>(TaskCommand::LoadFrom) + 1;
+using keelvault::kTaskCommandCount;
+using keelvault::TaskCommand;
 
 enum class ViewStyle { LargeIcons, SmallIcons, List, Details };
-
-// The mark a task carries between the two passes of Delete.
-inline constexpr const char* kDeletionMark = "##__@@--$$(([]}}";
 
 // The task list: one row per task of the Task Server, refreshed every second,
 // and every task command of the Tasks and Run menus.
@@ -83,7 +66,8 @@ public:
     void stepViewStyle();
     QAction* viewStyleAction(ViewStyle style) const { return style_actions_[static_cast<size_t>(style)]; }
 
-    // A new task from the wizard: add, save, log, select, then start or offer to run it.
+    // A new task from the wizard: the service adds, saves, logs and starts
+    // it; the view selects it and offers a Manual task a run.
     int addNewTask(const CTask& task, const QString& log_line, bool append_to_new_tasks);
     // How often New Task was asked for (start-up opens it on an empty list).
     int newTaskRequests() const { return new_task_requests_; }
@@ -109,9 +93,8 @@ signals:
 private:
     void createActions();
     void runCommand(TaskCommand command);
-    void logLine(int index, const char* text);
-    void startTask(int index, bool run_now);
-    void deleteLogOf(const CTask& task);
+    CommandState commandState() const;
+    TaskListService& tasks();
     void scrollToEnd();
     void showContextMenu(const QPoint& pos);
 

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "cli/cli_common.h"
+#include "cli/cli_harness.h"
 #include "cli/host/test_engines.h"
 #include "core/model/options_file.h"
 #include "core/model/task_list_file.h"
@@ -24,7 +25,9 @@ namespace keelvault {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Outcome;
 using test::readFile;
+using test::runCli;
 using test::ScopedDataHome;
 using test::TempDir;
 
@@ -146,30 +149,6 @@ std::string compact(const std::string& json) {
     return out;
 }
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs the subcommand in-process with the scripted engine, capturing its output.
-Outcome runCli(std::vector<std::string> words) {
-    words.insert(words.begin(), "keelvault-cli");
-    std::vector<char*> argv;
-    for (std::string& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
-    std::ostringstream out, err;
-    auto* old_out = std::cout.rdbuf(out.rdbuf());
-    auto* old_err = std::cerr.rdbuf(err.rdbuf());
-    Outcome o;
-    o.status = cli::cliMain(static_cast<int>(words.size()), argv.data(), test::registerTestEngines);
-    std::cout.rdbuf(old_out);
-    std::cerr.rdbuf(old_err);
-    o.out = out.str();
-    o.err = err.str();
-    return o;
-}
-
 CTask scriptTask(const std::string& name, std::vector<std::string> script, uint8_t schedule_kind = kScheduleManual) {
     CTask t;
     t.name = name;
@@ -234,7 +213,7 @@ TEST(CliShow, BadInputsFailWithAMessage) {
         {{"show", "--tasks", (dir / "missing.tsk").string()}, "does not exist"},
         {{"show", "--tasks", (dir / "damaged.tsk").string()}, "failed to load"},
         {{"show", "--tasks", (dir / "foreign.tsk").string()}, "failed to load"},
-        {{"show", "--tasks"}, "--tasks needs a file name"},
+        {{"show", "--tasks"}, "--tasks: 1 required FILE missing"},
         {{"show", "--bogus"}, "unknown option"},
         {{"frobnicate"}, "unknown command"},
     };
@@ -288,7 +267,7 @@ TEST(CliRunAndLog, ExitStatusFollowsWhatTheRunLogged) {
     } cases[] = {
         {"clean", 0, {"General Info\tstep one", "General Info\tstep two", "General Info\tFinished"}},
         {"warned", 2, {"Error Info\ttable t is damaged", "General Info\twent on", "General Info\tFinished"}},
-        {"broken", 1, {"Error Info\tScripted failure"}},
+        {"broken", 2, {"Error Info\tScripted failure"}},
         {"daily", 0, {"General Info\tscheduled", "General Info\tFinished"}},
     };
     for (const auto& c : cases) {
@@ -365,17 +344,21 @@ TEST(CliRun, RefusedWhileTheServiceRuns) {
 
 // --- the service as a real process ---
 
-pid_t spawnService(const fs::path& data_home, const fs::path& out_file) {
+pid_t spawnCli(const fs::path& data_home, const fs::path& out_file, const char* command, const char* name = nullptr) {
     const pid_t pid = fork();
     if (pid == 0) {
         setenv("XDG_DATA_HOME", data_home.c_str(), 1);
         FILE* out = std::freopen(out_file.c_str(), "w", stdout);
         (void)out;
         dup2(fileno(stdout), STDERR_FILENO);
-        execl(KEELVAULT_CLI_TESTHOST_PATH, "keelvault-cli", "service", static_cast<char*>(nullptr));
+        execl(KEELVAULT_CLI_TESTHOST_PATH, "keelvault-cli", command, name, static_cast<char*>(nullptr));
         _exit(127);
     }
     return pid;
+}
+
+pid_t spawnService(const fs::path& data_home, const fs::path& out_file) {
+    return spawnCli(data_home, out_file, "service");
 }
 
 int waitExit(pid_t pid, std::chrono::seconds limit) {
@@ -437,6 +420,29 @@ TEST(CliService, RunsRequestedTaskAndEndsInOrderOnSigterm) {
     EXPECT_EQ(saved.at(1).status.load(), kStatusWaiting);
     EXPECT_TRUE(saved.at(1).next_run.isSet());
     EXPECT_TRUE(saved.at(1).started_at.isSet());
+}
+
+TEST(CliRun, ASignalCancelsTheRunWithStatusThree) {
+    TempDir home;
+    const fs::path data = home / "keelvault";
+    ASSERT_TRUE(ensureDataFolders(data));
+    CTaskList list;
+    list.append(scriptTask("long", {"sleep 60000"}));
+    ASSERT_TRUE(saveTaskList(tasksFilePath(data), list));
+    const pid_t pid = spawnCli(home.path(), home / "run.out", "run", "long");
+    ASSERT_GT(pid, 0);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    bool running = false;
+    while (!running && std::chrono::steady_clock::now() < until) {
+        for (const LogRecord& r : readAllLog(logsFolderPath(data), list.at(0).log_name)) {
+            running = running || r.text == "Running...";
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_TRUE(running);
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    EXPECT_EQ(waitExit(pid, std::chrono::seconds(15)), 3) << readFile(home / "run.out");
+    EXPECT_NE(readFile(home / "run.out").find("Warning Info\tUser canceled!"), std::string::npos);
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ protected:
     void startWith(const std::vector<CTask>& tasks) {
         writeQuietOptions();
         writeTasks(tasks);
-        for (const CTask& t : tasks) appendLog(folder() / "Logs", t.log_name, kLogInfo, "seed");
+        for (const CTask& t : tasks) appendLog(folder() / "Logs", t.log_name, kLogInfo, "seed", t.created_at);
         ASSERT_EQ(startApp(), ui::Application::StartResult::Running);
         prompter.messages.clear();
     }

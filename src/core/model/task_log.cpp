@@ -195,10 +195,6 @@ bool appendLog(const fs::path& logs_folder, const std::string& log_name, uint8_t
     return true;
 }
 
-bool appendLog(const fs::path& logs_folder, const std::string& log_name, uint8_t level, const std::string& text) {
-    return appendLog(logs_folder, log_name, level, text, currentLocalTime());
-}
-
 std::vector<LogRecord> readAllLog(const fs::path& logs_folder, const std::string& log_name) {
     std::vector<LogRecord> records;
     if (log_name.empty()) return records;

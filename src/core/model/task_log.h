@@ -35,10 +35,10 @@ std::filesystem::path logFilePath(const std::filesystem::path& logs_folder, cons
 // Appends one record stamped `when`. Creates the logs folder and the file if
 // needed and writes the magic at offset 0; an empty text writes only the
 // magic. False when the name is empty or the file cannot be opened.
+// Callers stamp with their clock (TaskEnvironment::log does), so tests can
+// replace the time.
 bool appendLog(const std::filesystem::path& logs_folder, const std::string& log_name, uint8_t level,
                const std::string& text, const TaskTime& when);
-bool appendLog(const std::filesystem::path& logs_folder, const std::string& log_name, uint8_t level,
-               const std::string& text);
 
 std::vector<LogRecord> readAllLog(const std::filesystem::path& logs_folder, const std::string& log_name);
 std::vector<LogRecord> readLastLog(const std::filesystem::path& logs_folder, const std::string& log_name, size_t n);

@@ -45,6 +45,8 @@ public:
     std::stop_token stopToken() const { return stop_; }
 
     void log(uint8_t level, const std::string& text);
+    // Error lines logged through this context so far.
+    int errorLines() const { return error_lines_; }
     TaskTime now() const;
 
     // Register every connection right after mysql_init and unregister it
@@ -57,6 +59,7 @@ private:
     TaskEnvironment& env_;
     std::stop_token stop_;
     ConnectionRegistry& connections_;
+    int error_lines_ = 0;  // the engine's own thread only
 };
 
 }  // namespace keelvault

@@ -25,6 +25,12 @@ enum class EngineResult { Finished, Failed, Canceled };
 // between their steps and return Canceled when it is set.
 using Engine = std::function<EngineResult(RunContext&)>;
 
+// How one run ended: the engine's result and how many error lines the run logged.
+struct RunOutcome {
+    EngineResult result = EngineResult::Failed;
+    int error_lines = 0;
+};
+
 // What workers need from the application: data folder, options, the service
 // flag, the clock, the engines and the hooks. Owned by whoever owns the
 // TaskServer and must outlive every worker (stopAll joins them all).
@@ -50,7 +56,7 @@ public:
     // Called after each log line is written (any thread).
     std::function<void(const CTask&, const LogRecord&)> log_listener;
     // Called on the worker after each run has ended and its status is set.
-    std::function<void(CTask&, EngineResult)> run_finished;
+    std::function<void(CTask&, const RunOutcome&)> run_finished;
     // Saves the whole task list; called by retention after it deleted copies.
     std::function<bool()> save_task_list;
 

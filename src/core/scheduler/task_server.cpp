@@ -64,7 +64,7 @@ TaskServer::~TaskServer() {
 }
 
 int TaskServer::addTask(const CTask& task) {
-    const TaskTime now = env_ ? env_->now() : currentLocalTime();
+    const TaskTime now = env_ ? env_->now() : clock_->now();
     auto record = std::make_shared<CTask>(task);
     record->run_now = 0;
 

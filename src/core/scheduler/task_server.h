@@ -88,6 +88,9 @@ public:
     // Lets single tasks be started without startAll.
     void setEnvironment(TaskEnvironment* env) { env_ = env; }
     TaskEnvironment* environment() const { return env_; }
+    // The clock of new ref_text values while there is no environment (whose
+    // clock is used otherwise); never null.
+    void setClock(const Clock* clock) { clock_ = clock ? clock : &systemClock(); }
 
     // The records in list order, kept alive by the returned pointers.
     std::vector<std::shared_ptr<const CTask>> tasks() const;
@@ -104,6 +107,7 @@ private:
     std::vector<std::unique_ptr<TaskSlot>> slots_;
     bool started_ = false;
     TaskEnvironment* env_ = nullptr;
+    const Clock* clock_ = &systemClock();
 };
 
 }  // namespace keelvault

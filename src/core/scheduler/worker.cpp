@@ -142,26 +142,27 @@ private:
         }
         env_.applyLogSizeLimit(task_);
         env_.log(task_, kLogInfo, "Running...");
-        if (stopRequested()) return canceled();
+        if (stopRequested()) return canceled(0);
 
-        EngineResult result = EngineResult::Failed;
+        RunOutcome outcome;
+        RunContext context(task_, env_, stop_, state_.connections);
         try {
-            RunContext context(task_, env_, stop_, state_.connections);
-            result = state_.engine ? state_.engine(context) : EngineResult::Failed;
+            outcome.result = state_.engine ? state_.engine(context) : EngineResult::Failed;
+            outcome.error_lines = context.errorLines();
         } catch (const std::exception& e) {
             failed(e.what());
-            finished(EngineResult::Failed);
+            finished({EngineResult::Failed, context.errorLines() + 1});
             return false;
         } catch (...) {
             failed("unknown exception");
-            finished(EngineResult::Failed);
+            finished({EngineResult::Failed, context.errorLines() + 1});
             return false;
         }
-        if (result == EngineResult::Canceled) return canceled();
+        if (outcome.result == EngineResult::Canceled) return canceled(outcome.error_lines);
 
         task_.status = task_.schedule.kind != kScheduleManual ? kStatusWaiting : kStatusIdle;
-        if (result == EngineResult::Finished) env_.log(task_, kLogInfo, "Finished");
-        finished(result);
+        if (outcome.result == EngineResult::Finished) env_.log(task_, kLogInfo, "Finished");
+        finished(outcome);
 
         if (env_.service_running) {
             endForService(false);
@@ -174,15 +175,15 @@ private:
         return TaskServer::shouldContinue(task_);
     }
 
-    bool canceled() {
+    bool canceled(int error_lines) {
         env_.log(task_, kLogWarning, "User canceled!");
         task_.status = kStatusIdle;
-        finished(EngineResult::Canceled);
+        finished({EngineResult::Canceled, error_lines});
         return false;
     }
 
-    void finished(EngineResult result) {
-        if (env_.run_finished) env_.run_finished(task_, result);
+    void finished(const RunOutcome& outcome) {
+        if (env_.run_finished) env_.run_finished(task_, outcome);
     }
 
     std::stop_token stop_;

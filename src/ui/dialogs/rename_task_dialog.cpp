@@ -9,9 +9,8 @@
 
 namespace keelvault::ui {
 
-RenameTaskDialog::RenameTaskDialog(Prompter& prompter, const QString& name, QStringList other_names,
-                                   QWidget* parent)
-    : QDialog(parent), prompter_(prompter), other_names_(std::move(other_names)) {
+RenameTaskDialog::RenameTaskDialog(Prompter& prompter, const QString& name, Refusal refusal, QWidget* parent)
+    : QDialog(parent), prompter_(prompter), refusal_(std::move(refusal)) {
     setObjectName(QStringLiteral("RenameTaskDialog"));
     setWindowTitle(QStringLiteral("Rename Task"));
     auto* layout = new QVBoxLayout(this);
@@ -29,13 +28,7 @@ RenameTaskDialog::RenameTaskDialog(Prompter& prompter, const QString& name, QStr
 QString RenameTaskDialog::name() const { return field_->text(); }
 
 void RenameTaskDialog::accept() {
-    const QString name = field_->text();
-    QString refusal;
-    if (name.isEmpty()) {
-        refusal = QStringLiteral("Please input task name!");
-    } else if (other_names_.contains(name, Qt::CaseSensitive)) {
-        refusal = QStringLiteral("The task name is already existed!\nPlease choose a different task name.");
-    }
+    const QString refusal = refusal_ ? refusal_(field_->text()) : QString();
     if (!refusal.isEmpty()) {
         prompter_.warn(refusal);
         field_->setFocus();

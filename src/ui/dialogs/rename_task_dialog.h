@@ -1,7 +1,8 @@
 #pragma once
 
 #include <QDialog>
-#include <QStringList>
+#include <QString>
+#include <functional>
 
 class QLineEdit;
 
@@ -9,11 +10,13 @@ namespace keelvault::ui {
 
 class Prompter;
 
-// "Rename Task": OK refuses an empty name and the name of another task.
+// "Rename Task": OK shows the refusal the task list gives for the typed
+// name (empty, another task's) and keeps the dialog open.
 class RenameTaskDialog : public QDialog {
     Q_OBJECT
 public:
-    RenameTaskDialog(Prompter& prompter, const QString& name, QStringList other_names, QWidget* parent = nullptr);
+    using Refusal = std::function<QString(const QString& name)>;
+    RenameTaskDialog(Prompter& prompter, const QString& name, Refusal refusal, QWidget* parent = nullptr);
 
     QString name() const;
     QLineEdit* nameField() const { return field_; }
@@ -22,7 +25,7 @@ public:
 
 private:
     Prompter& prompter_;
-    QStringList other_names_;
+    Refusal refusal_;
     QLineEdit* field_;
 };
 

@@ -21,6 +21,7 @@
 #include "core/scheduler/run_context.h"
 #include "core/scheduler/task_environment.h"
 #include "schema_compare.h"
+#include "support/sample_database.h"
 #include "support/test_support.h"
 
 namespace keelvault::backup_test {
@@ -76,11 +77,6 @@ inline std::string fixturePath(const std::string& name) {
     return std::string(KEELVAULT_SOURCE_DIR) + "/tests/fixtures/" + name;
 }
 
-inline std::string sakilaDir() {
-    const char* dir = std::getenv("KEELVAULT_SAKILA_DIR");
-    return dir && *dir ? dir : "/work/shared/data/sakila";
-}
-
 // Loads the hard-values fixture into server `which` as kv_bk_hard and kv_bk_latin1.
 inline int loadHardValues(int which) {
     return shell("sed -e 's/kv_hard/kv_bk_hard/g' -e 's/kv_latin1/kv_bk_latin1/g' '" + fixturePath("hard_values.sql") +
@@ -89,11 +85,10 @@ inline int loadHardValues(int which) {
 
 // Loads the Sakila sample into server `which` as kv_bk_sakila.
 inline int loadSakila(int which) {
-    const std::string rename = "sed -E 's/\\bsakila\\b/kv_bk_sakila/g' ";
-    const std::string dir = sakilaDir();
-    const int schema = shell(rename + "'" + dir + "/sakila-schema.sql' | " + clientCommand(which));
+    const std::string rename = " | sed -E 's/\\bsakila\\b/kv_bk_sakila/g' | ";
+    const int schema = shell(test::sakilaCatCommand("schema") + rename + clientCommand(which));
     if (schema != 0) return schema;
-    return shell(rename + "'" + dir + "/sakila-data.sql' | " + clientCommand(which));
+    return shell(test::sakilaCatCommand("data") + rename + clientCommand(which));
 }
 
 // A connected session to a test server.

@@ -17,6 +17,7 @@
 #include "core/model/task_list_file.h"
 #include "core/scheduler/run_context.h"
 #include "export_test_texts.h"
+#include "support/sample_database.h"
 #include "support/test_support.h"
 
 namespace keelvault {
@@ -440,12 +441,9 @@ TEST_F(ExportServerTest, StopIsHonouredBetweenEntriesAndRows) {
 
 TEST_F(ExportServerTest, SakilaInEveryFormat) {
     KEELVAULT_REQUIRE_SERVER(2);
-    const char* env_dir = std::getenv("KEELVAULT_SAKILA_DIR");
-    const fs::path sakila = env_dir && *env_dir ? env_dir : "/work/shared/data/sakila";
     const std::vector<std::pair<std::string, std::string>> rename = {{"sakila", "kv_ex_sakila"}};
     prepare(2, {"kv_ex_sakila"},
-            withNames(test::readFile(sakila / "sakila-schema.sql"), rename) +
-                withNames(test::readFile(sakila / "sakila-data.sql"), rename));
+            withNames(test::sakilaSql("schema"), rename) + withNames(test::sakilaSql("data"), rename));
     if (HasFatalFailure()) return;
 
     const std::vector<CTableItem> tables = {

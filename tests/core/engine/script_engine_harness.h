@@ -18,6 +18,7 @@
 #include "core/model/task_log.h"
 #include "core/scheduler/run_context.h"
 #include "core/scheduler/task_environment.h"
+#include "support/sample_database.h"
 #include "support/test_support.h"
 
 namespace keelvault::test {
@@ -117,15 +118,10 @@ inline int shell(const std::string& command) {
     return std::system(command.c_str());
 }
 
-inline std::string sakilaDir() {
-    const char* dir = std::getenv("KEELVAULT_SAKILA_DIR");
-    return dir && *dir ? dir : "/work/shared/data/sakila";
-}
-
 // Loads the Sakila sample into `database` on a server (the sample's own name replaced).
 inline bool loadSakila(int which, const std::string& database) {
-    for (const char* file : {"sakila-schema.sql", "sakila-data.sql"}) {
-        const std::string command = "sed 's/\\bsakila\\b/" + database + "/g' '" + sakilaDir() + "/" + file + "' | " +
+    for (const char* part : {"schema", "data"}) {
+        const std::string command = sakilaCatCommand(part) + " | sed 's/\\bsakila\\b/" + database + "/g' | " +
                                     toolCommand("mariadb", which);
         if (shell(command) != 0) return false;
     }

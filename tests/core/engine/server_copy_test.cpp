@@ -21,6 +21,7 @@
 #include "core/model/task_log.h"
 #include "core/scheduler/run_context.h"
 #include "core/scheduler/task_environment.h"
+#include "support/sample_database.h"
 #include "support/test_support.h"
 
 namespace keelvault {
@@ -71,11 +72,6 @@ std::string q(const std::string& name) {
     return quoteName(name, true);
 }
 
-std::string sakilaDir() {
-    const char* dir = std::getenv("KEELVAULT_SAKILA_DIR");
-    return dir && *dir ? dir : "/work/shared/data/sakila";
-}
-
 std::string clientCommand(int which) {
     const test::TestServers s = test::testServers();
     return "mariadb --no-defaults -h" + s.host + " -P" + std::to_string(which == 1 ? s.port1 : s.port2) + " -u" +
@@ -93,8 +89,8 @@ std::string fileStamp(const std::string& path) {
 // loaded, and a server lock keeps parallel test processes from loading twice.
 void loadSourceDatabasesOnce() {
     const std::string hard = std::string(KEELVAULT_SOURCE_DIR) + "/tests/fixtures/hard_values.sql";
-    const std::string schema = sakilaDir() + "/sakila-schema.sql";
-    const std::string data = sakilaDir() + "/sakila-data.sql";
+    const std::string schema = test::sakilaFile("schema");
+    const std::string data = test::sakilaFile("data");
     const std::string stamp = "v3 " + fileStamp(hard) + " " + fileStamp(schema) + " " + fileStamp(data);
 
     Sql server(1);
@@ -105,7 +101,7 @@ void loadSourceDatabasesOnce() {
     if (server.rows("SELECT 1 FROM kv_cp_marker.loaded WHERE stamp = '" + escapeStringLiteral(stamp) + "'").empty()) {
         server.exec("DELETE FROM kv_cp_marker.loaded");
         const std::string sakila =
-            "sed -E 's/\\bsakila\\b/kv_cp_sakila/g' '" + schema + "' '" + data + "' | " + clientCommand(1);
+            "gzip -dc '" + schema + "' '" + data + "' | sed -E 's/\\bsakila\\b/kv_cp_sakila/g' | " + clientCommand(1);
         ASSERT_EQ(std::system(sakila.c_str()), 0) << sakila;
         const std::string fixture = "sed -E 's/\\bkv_hard\\b/kv_cp_hard/g; s/\\bkv_latin1\\b/kv_cp_latin1/g' '" + hard +
                                     "' | " + clientCommand(1);

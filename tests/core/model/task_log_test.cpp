@@ -138,16 +138,6 @@ TEST_F(TaskLogTest, AppendFailures) {
     EXPECT_EQ(readFile(dir_.path() / "blocked"), "x");
 }
 
-TEST_F(TaskLogTest, AppendWithoutTimeStampsTheCurrentTime) {
-    const TaskTime before = currentLocalTime();
-    ASSERT_TRUE(appendLog(logs(), "now.log", kLogInfo, "Start task"));
-    const TaskTime after = currentLocalTime();
-    const std::vector<LogRecord> records = readAllLog(logs(), "now.log");
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_GE(daysBetween(before, records[0].time), 0.0);
-    EXPECT_GE(daysBetween(records[0].time, after), 0.0);
-}
-
 TEST_F(TaskLogTest, ReadLastGivesTheNewestRecordsInFileOrder) {
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(appendLog(logs(), "r.log", kLogInfo, "line " + std::to_string(i), t1_));
 

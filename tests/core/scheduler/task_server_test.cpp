@@ -163,9 +163,9 @@ TEST_F(TaskServerTest, ManualTaskRunImmediatelyRunsOnceAndEndsIdle) {
     registerCountingEngine(kTypeBackupToServer);
     std::vector<EngineResult> finished;
     std::mutex finished_mutex;
-    env.run_finished = [&](CTask& task, EngineResult result) {
+    env.run_finished = [&](CTask& task, const RunOutcome& outcome) {
         std::lock_guard lock(finished_mutex);
-        finished.push_back(result);
+        finished.push_back(outcome.result);
         EXPECT_EQ(task.status.load(), kStatusIdle);
     };
     server.setEnvironment(&env);
@@ -250,8 +250,8 @@ TEST_F(TaskServerTest, StopDuringARunCancelsIt) {
         return EngineResult::Canceled;
     });
     std::atomic<int> canceled_reports{0};
-    env.run_finished = [&](CTask&, EngineResult result) {
-        if (result == EngineResult::Canceled) canceled_reports.fetch_add(1);
+    env.run_finished = [&](CTask&, const RunOutcome& outcome) {
+        if (outcome.result == EngineResult::Canceled) canceled_reports.fetch_add(1);
     };
     server.setEnvironment(&env);
     server.addTask(makeTask("daily", kScheduleEveryDay));

@@ -124,9 +124,9 @@ TEST_F(WorkerTest, TimeIntervalCountsFromTheWorkerStartAndMissesBusyMinutes) {
 TEST_F(WorkerTest, RunSequenceOfAScheduledTask) {
     std::vector<std::pair<std::string, EngineResult>> finished;
     std::mutex finished_mutex;
-    env.run_finished = [&](CTask& task, EngineResult result) {
+    env.run_finished = [&](CTask& task, const RunOutcome& outcome) {
         std::lock_guard lock(finished_mutex);
-        finished.emplace_back(logTexts(task).back(), result);
+        finished.emplace_back(logTexts(task).back(), outcome.result);
         EXPECT_EQ(task.status.load(), kStatusWaiting);
     };
     auto finishedCount = [&] {
@@ -198,7 +198,7 @@ TEST_F(WorkerTest, OversizeLogIsDeletedBeforeTheRun) {
     server.setEnvironment(&env);
     server.addTask(makeTask("manual", kScheduleManual));
     CTask& task = server.taskAt(0);
-    for (int i = 0; i < 4; ++i) ASSERT_TRUE(appendLog(env.logsFolder(), task.log_name, kLogInfo, "old line"));
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(appendLog(env.logsFolder(), task.log_name, kLogInfo, "old line", env.now()));
 
     task.run_now = 1;
     server.startTask(0);
