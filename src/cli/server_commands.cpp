@@ -3,6 +3,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/task_json.h"
+#include "core/editing/server_dialog_rules.h"
 #include "core/engine/mysql_session.h"
 #include "core/model/server_list_file.h"
 #include "core/platform/data_folder.h"
@@ -10,6 +11,25 @@
 namespace keelvault::cli {
 
 namespace {
+
+// The JSON name of a field of the server dialog.
+std::string serverFieldName(ServerDialogField field) {
+    switch (field) {
+        case ServerDialogField::ConnectionName:
+            return "connection_name";
+        case ServerDialogField::Host:
+            return "host";
+        case ServerDialogField::Port:
+            return "port";
+        case ServerDialogField::User:
+            return "user";
+        case ServerDialogField::Password:
+            return "password";
+        case ServerDialogField::List:
+            break;
+    }
+    return "connection_name";
+}
 
 std::vector<CServerSettings> loadServers(const Paths& paths) {
     std::vector<CServerSettings> servers;
@@ -48,12 +68,14 @@ int runServersAdd(const Paths& paths, const std::string& input) {
     if (!parseJson(text, json, error) || !serverFromJson(json, server, error)) return fail("servers add", error);
     // A saved server is known by its name; the list loader names a nameless one after its host.
     if (server.connection_name.empty()) server.connection_name = server.host;
-    // The server dialog's checks go right here, before anything is written.
+    // The server dialog's checks, as its O&K runs them.
     std::vector<CServerSettings> servers = loadServers(paths);
-    if (findServer(servers, server.connection_name) >= 0) {
-        return fail("servers add", "The connection name is already existed!");
+    const auto checked = checkServerDialog(serverDialogTexts(server), ServerDialogMode::Add, servers);
+    if (!checked) {
+        return fail("servers add",
+                    "field \"" + serverFieldName(checked.failure().focus) + "\": " + checked.failure().message);
     }
-    servers.push_back(server);
+    servers.push_back(checked.value());
     if (!saveServers(paths, servers)) return fail("servers add", "failed to save the server list");
     std::cout << "keelvault-cli servers add: saved server " << server.connection_name << "\n";
     return 0;

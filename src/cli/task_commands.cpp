@@ -4,6 +4,7 @@
 #include "cli/cli_common.h"
 #include "cli/task_json.h"
 #include "cli/task_list_session.h"
+#include "core/editing/task_checks.h"
 
 namespace keelvault::cli {
 
@@ -21,17 +22,30 @@ bool readTask(const std::string& command, const std::string& input, CTask& task)
     return true;
 }
 
+// The checks of the pages the task's type has, as the wizard and the
+// property sheet run them; a refusal names the field as the JSON does.
+bool checkFields(TaskListSession& session, const CTask& task, int own_index) {
+    const TaskCheckContext context{session.service().taskNames(), own_index};
+    const std::optional<TaskCheckFailure> failure = checkTaskForSave(task, context);
+    if (!failure) return true;
+    std::string message = failure->message;
+    for (char& c : message) {
+        if (c == '\n') c = ' ';
+    }
+    session.fail("field \"" + failure->field + "\": " + message);
+    return false;
+}
+
 }  // namespace
 
 int runAdd(const Paths& paths, const std::string& input, bool run, const EngineSetup& setup) {
     // Every field left out keeps the default of a new record of its type.
     CTask task;
     if (!readTask("add", input, task)) return 1;
-    // The field checks of the task's type go right here, before anything is written.
     TaskListSession session(paths, "add", true);
     if (!session.ok()) return 1;
     TaskListService& service = session.service();
-    if (const std::string refusal = service.nameRefusal(task.name); !refusal.empty()) return session.fail(refusal);
+    if (!checkFields(session, task, -1)) return 1;
 
     const CTask prepared = service.prepareNewTask(task);
     const EditOutcome outcome = service.addNewTask(prepared, "Create task", true);
@@ -50,11 +64,8 @@ int runEdit(const Paths& paths, const std::string& name, const std::string& inpu
     // The fields the object names replace the task's own; the rest stay.
     CTask edited = session.server().copyTask(index);
     if (!readTask("edit", input, edited)) return 1;
-    // The field checks of the task's type go right here, before anything is written.
     TaskListService& service = session.service();
-    if (const std::string refusal = service.nameRefusal(edited.name, index); !refusal.empty()) {
-        return session.fail(refusal);
-    }
+    if (!checkFields(session, edited, index)) return 1;
     if (!session.report(service.replaceTask(index, edited))) return 1;
     std::cout << "keelvault-cli edit: changed task " << edited.name << "\n";
     return 0;

@@ -36,10 +36,11 @@ std::string query(int which, const std::string& statement) {
 // Every row of a table, in key order, as the client prints it.
 std::string rows(int which, const std::string& table) { return query(which, "SELECT * FROM " + table + " ORDER BY id"); }
 
-std::string serverJson(int which) {
+// A server block; `database` is the source database of types 3 and 8.
+std::string serverJson(int which, const std::string& database = "") {
     const test::TestServers s = test::testServers();
     return R"({"host": ")" + s.host + R"(", "port": )" + std::to_string(which == 1 ? s.port1 : s.port2) +
-           R"(, "user": ")" + s.user + R"("})";
+           R"(, "user": ")" + s.user + R"(", "database": ")" + database + R"("})";
 }
 
 class CliEightTypes : public ::testing::Test {
@@ -110,7 +111,7 @@ TEST_F(CliEightTypes, EachTypeRunsFromHandWrittenJson) {
     addAndRun("to server", R"({"name": "to server", "task_type": 2, "source": )" + serverJson(1) +
                                R"(, "destination": )" + serverJson(2) + R"(, "databases": )" + databases + "}");
     EXPECT_EQ(rows(2, "kv_ct_a.t"), expected);
-    addAndRun("to database", R"({"name": "to database", "task_type": 3, "source": )" + serverJson(1) +
+    addAndRun("to database", R"({"name": "to database", "task_type": 3, "source": )" + serverJson(1, "kv_ct_a") +
                                  R"(, "destination": )" + serverJson(2) + R"(, "databases": )" + databases +
                                  R"(, "backup_options": {"destination_database": "kv_ct_b"}})");
     EXPECT_EQ(rows(2, "kv_ct_b.t"), expected);
@@ -148,7 +149,7 @@ TEST_F(CliEightTypes, EachTypeRunsFromHandWrittenJson) {
     EXPECT_EQ(rows(1, "kv_ct_a.t"), expected);
     const std::string from_b = std::string(R"([{"selected": 2, "name": "kv_ct_b", "tables": [)") +
                                R"({"selected": 1, "kind": 1, "database": "kv_ct_b", "table": "t"}]}])";
-    addAndRun("restore database", R"({"name": "restore database", "task_type": 8, "source": )" + serverJson(2) +
+    addAndRun("restore database", R"({"name": "restore database", "task_type": 8, "source": )" + serverJson(2, "kv_ct_b") +
                                       R"(, "destination": )" + serverJson(1) + R"(, "databases": )" + from_b +
                                       R"(, "backup_options": {"destination_database": "kv_ct_c"}})");
     EXPECT_EQ(rows(1, "kv_ct_c.t"), expected);

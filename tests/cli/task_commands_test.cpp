@@ -52,7 +52,7 @@ CTask distinctiveTask() {
     t.backup_options.flags[kOptGrouping] = 3;
     t.backup_options.same_file_path = "/srv/same.sql";
     t.backup_options.backup_directory = "/srv/backups/";
-    t.backup_options.file_name_format = "%DATABASE%_%DATE%";
+    t.backup_options.file_name_format = "%DATABASE%_%TABLE%_%DATE%";
     t.backup_options.retention_kind = 2;
     t.backup_options.retention_limit = 7;
     t.backup_options.date_time_subdir = 1;
@@ -143,7 +143,7 @@ TEST_F(CliTasks, LeftOutFieldsTakeTheDefaultsAndSchedulesStart) {
 }
 
 TEST_F(CliTasks, EditCopyRenameStartStopAndDeleteFollowTheDesktopSteps) {
-    ASSERT_EQ(runCli({"add", "-"}, R"({"name": "job", "task_type": 5, "schedule": {"kind": 1}})").status, 0);
+    ASSERT_EQ(runCli({"add", "-"}, R"({"name": "job", "task_type": 5, "script": ["SELECT 1"], "schedule": {"kind": 1}})").status, 0);
     // A started task must be stopped before it is edited.
     const Outcome refused = runCli({"edit", "job", "-"}, R"({"comment": "changed"})");
     EXPECT_EQ(refused.status, 1);
@@ -190,7 +190,7 @@ TEST_F(CliTasks, EditCopyRenameStartStopAndDeleteFollowTheDesktopSteps) {
 }
 
 TEST_F(CliTasks, BadInputIsOneLineNamingTheFieldAndWritesNothing) {
-    ASSERT_EQ(runCli({"add", "-"}, R"({"name": "keep", "task_type": 5})").status, 0);
+    ASSERT_EQ(runCli({"add", "-"}, R"({"name": "keep", "task_type": 5, "script": ["SELECT 1"]})").status, 0);
     const std::string before = test::readFile(tasksFile());
     const size_t logs_before = std::distance(fs::directory_iterator(logsFolderPath(data())), {});
     const struct {
@@ -210,6 +210,11 @@ TEST_F(CliTasks, BadInputIsOneLineNamingTheFieldAndWritesNothing) {
         {R"({"name": "x", "restore_files": [{"kind": 2}]})", "field \"restore_files[0].kind\": out of range (one of 0, 1, 101)"},
         {R"({"name": "x", "buffer_options": {"records": 1.5}})", "field \"buffer_options.records\": expected a whole number"},
         {R"({"name": "keep"})", "The task name is already existed!"},
+        // The checks of the pages of the task's type.
+        {R"({"name": "y", "task_type": 5, "script": ["SELECT 1"], "source": {"port": 0}})",
+         "field \"source.port\": Please input a number between 1 and 65535!"},
+        {R"({"name": "y", "task_type": 1, "databases": [{"selected": 2, "name": "a"}]})",
+         "field \"backup_options.backup_directory\": Please input a folder!"},
     };
     for (const auto& c : cases) {
         const Outcome o = runCli({"add", "-"}, c.json);
@@ -220,18 +225,22 @@ TEST_F(CliTasks, BadInputIsOneLineNamingTheFieldAndWritesNothing) {
         const Outcome e = runCli({"edit", "keep", "-"}, c.json);
         EXPECT_EQ(e.status, 1) << c.json;
     }
+    // A new task needs what its pages need; an edit keeps what it leaves out.
+    const Outcome no_script = runCli({"add", "-"}, R"({"name": "z", "task_type": 5})");
+    EXPECT_EQ(no_script.status, 1);
+    EXPECT_NE(no_script.err.find("field \"script\": Please input the SQL script!"), std::string::npos) << no_script.err;
     EXPECT_EQ(test::readFile(tasksFile()), before);
     EXPECT_EQ(static_cast<size_t>(std::distance(fs::directory_iterator(logsFolderPath(data())), {})), logs_before);
     EXPECT_EQ(runCli({"add", (data() / "missing.json").string()}).status, 1);
 }
 
 TEST_F(CliTasks, EveryChangeIsRefusedWhileTheServiceHoldsTheList) {
-    ASSERT_EQ(runCli({"add", "-"}, R"({"name": "job", "task_type": 5})").status, 0);
+    ASSERT_EQ(runCli({"add", "-"}, R"({"name": "job", "task_type": 5, "script": ["SELECT 1"]})").status, 0);
     const std::string before = test::readFile(tasksFile());
     ServiceLock lock;
     ASSERT_TRUE(lock.acquire(data()));
     const std::vector<std::pair<std::vector<std::string>, std::string>> commands = {
-        {{"add", "-"}, R"({"name": "new", "task_type": 5})"},
+        {{"add", "-"}, R"({"name": "new", "task_type": 5, "script": ["SELECT 1"]})"},
         {{"edit", "job", "-"}, R"({"comment": "x"})"},
         {{"delete", "job"}, ""},
         {{"copy", "job"}, ""},
@@ -264,6 +273,11 @@ TEST_F(CliTasks, SavedServersAreListedMaskedAddedAndDeleted) {
     const Outcome bad = runCli({"servers", "add", "-"}, R"({"host": "db3", "use_ssl": 2})");
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.err.find("field \"use_ssl\": out of range (0 to 1)"), std::string::npos) << bad.err;
+    // The server dialog's own checks.
+    const Outcome no_password = runCli({"servers", "add", "-"}, R"({"connection_name": "x", "host": "db4", "save_password": 1})");
+    EXPECT_EQ(no_password.status, 1);
+    EXPECT_NE(no_password.err.find("field \"password\": Please input the password!"), std::string::npos)
+        << no_password.err;
 
     ASSERT_EQ(runCli({"servers", "delete", "prod"}).status, 0);
     EXPECT_EQ(runCli({"servers", "delete", "prod"}).status, 1);

@@ -31,11 +31,7 @@ std::optional<uint8_t> kindOfName(const std::string& name) {
 
 }  // namespace
 
-std::optional<CRestoreFile> restoreFileEntry(const std::string& path) {
-    const std::string name = fileNameOf(path);
-    const std::optional<uint8_t> kind = kindOfName(name);
-    if (!kind) return std::nullopt;
-
+std::optional<CRestoreFile> restoreFileEntryOfKind(const std::string& path, uint8_t kind) {
     // Non-blocking, so a named pipe is skipped at once instead of waiting for a writer.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
@@ -45,8 +41,8 @@ std::optional<CRestoreFile> restoreFileEntry(const std::string& path) {
     if (!readable) return std::nullopt;
 
     CRestoreFile entry;
-    entry.kind = *kind;
-    entry.file_name = name;
+    entry.kind = kind;
+    entry.file_name = fileNameOf(path);
     entry.full_path = path;
     entry.size = static_cast<int32_t>(std::min<int64_t>(st.st_size, std::numeric_limits<int32_t>::max()));
     const TaskTime modified = localTimeOf(st.st_mtime);
@@ -58,6 +54,12 @@ std::optional<CRestoreFile> restoreFileEntry(const std::string& path) {
     entry.second = modified.second;
     entry.day_of_week = modified.day_of_week;
     return entry;
+}
+
+std::optional<CRestoreFile> restoreFileEntry(const std::string& path) {
+    const std::optional<uint8_t> kind = kindOfName(fileNameOf(path));
+    if (!kind) return std::nullopt;
+    return restoreFileEntryOfKind(path, *kind);
 }
 
 RestoreFileList addRestoreFiles(RestoreFileList list, const std::vector<std::string>& paths) {

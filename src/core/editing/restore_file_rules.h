@@ -19,6 +19,9 @@ enum class RestoreFilesField { AddButton, List };
 // time (local) are read from the file; a size beyond the stored 32-bit field
 // is kept at its largest value rather than wrapping negative.
 std::optional<CRestoreFile> restoreFileEntry(const std::string& path);
+// The entry of a file with the kind given: its name, full path, size and
+// modification time. Nothing when it is no regular file that can be opened.
+std::optional<CRestoreFile> restoreFileEntryOfKind(const std::string& path, uint8_t kind);
 
 // The list with its selected rows (ascending row indexes).
 struct RestoreFileList {

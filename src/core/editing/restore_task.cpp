@@ -1,11 +1,8 @@
 #include "core/editing/restore_task.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <climits>
 #include <tuple>
+
+#include "core/editing/restore_file_rules.h"
 
 namespace keelvault {
 
@@ -15,45 +12,18 @@ bool endsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-// Stored paths may come from either kind of system.
-std::string fileNamePart(const std::string& path) {
-    const size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 auto stampOf(const CBackupRecord& r) { return std::tie(r.year, r.month, r.day, r.hour, r.minute, r.second); }
 
 }  // namespace
 
-std::optional<CRestoreFile> restoreFileEntry(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    struct stat st {};
-    const bool read = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    ::close(fd);
-    if (!read) return std::nullopt;
-
-    CRestoreFile file;
-    file.kind = endsWith(path, "sql") ? 0 : endsWith(path, ".gz") ? 1 : 101;
-    file.file_name = fileNamePart(path);
-    file.full_path = path;
-    // The stored size is 32 bits wide; a larger file keeps the largest value.
-    file.size = st.st_size > INT32_MAX ? INT32_MAX : static_cast<int32_t>(st.st_size);
-    const TaskTime modified = localTimeOf(st.st_mtime);
-    file.year = modified.year;
-    file.month = modified.month;
-    file.day = modified.day;
-    file.hour = modified.hour;
-    file.minute = modified.minute;
-    file.second = modified.second;
-    file.day_of_week = modified.day_of_week;
-    return file;
+std::optional<CRestoreFile> backupFileEntry(const std::string& path) {
+    return restoreFileEntryOfKind(path, endsWith(path, "sql") ? 0 : endsWith(path, ".gz") ? 1 : 101);
 }
 
 std::vector<CRestoreFile> restoreFilesOf(const CBackupRecord& record) {
     std::vector<CRestoreFile> files;
     for (const std::string& path : record.files) {
-        if (auto entry = restoreFileEntry(path)) files.push_back(std::move(*entry));
+        if (auto entry = backupFileEntry(path)) files.push_back(std::move(*entry));
     }
     return files;
 }

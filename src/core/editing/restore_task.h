@@ -9,11 +9,11 @@ namespace keelvault {
 
 inline constexpr const char* kNoBackupFilesMessage = "Can't find any backup files of the selected backup item!";
 
-// A restore entry for one file: its size, modification time, file name, full
+// A restore entry for one file of a backup record: its size, modification time, file name, full
 // path and kind (0 when the path ends in "sql", 1 in ".gz", else 101, case
 // sensitive). Nothing when the file cannot be opened or its size and time
 // cannot be read.
-std::optional<CRestoreFile> restoreFileEntry(const std::string& path);
+std::optional<CRestoreFile> backupFileEntry(const std::string& path);
 
 // Every file of a backup record that can still be read, in order.
 std::vector<CRestoreFile> restoreFilesOf(const CBackupRecord& record);

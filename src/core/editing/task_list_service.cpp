@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "core/editing/command_rules.h"
+#include "core/editing/task_name_rules.h"
 #include "core/model/task_list_file.h"
 #include "core/model/task_log.h"
 #include "core/platform/data_folder.h"
@@ -202,12 +203,16 @@ bool TaskListService::deleteAll() {
     return save();
 }
 
+std::vector<std::string> TaskListService::taskNames() const {
+    std::vector<std::string> names;
+    names.reserve(static_cast<size_t>(server_.taskCount()));
+    for (int i = 0; i < server_.taskCount(); ++i) names.push_back(server_.taskAt(i).name);
+    return names;
+}
+
 std::string TaskListService::nameRefusal(const std::string& name, int own_index) const {
-    if (name.empty()) return kEmptyTaskNameMessage;
-    for (int i = 0; i < server_.taskCount(); ++i) {
-        if (i != own_index && server_.taskAt(i).name == name) return kDuplicateTaskNameMessage;
-    }
-    return {};
+    const auto checked = checkTaskName(TaskNameTexts{name, {}}, taskNames(), own_index);
+    return checked ? std::string() : checked.failure().message;
 }
 
 std::string TaskListService::renameRefusal(int index, const std::string& name) const {

@@ -18,9 +18,6 @@ extern const char* const kServiceRunningMessage;
 inline constexpr const char* kDeletionMark = "##__@@--$$(([]}}";
 
 inline constexpr const char* kEditNotIdleMessage = "Please STOP the task first, and then EDIT it!";
-inline constexpr const char* kEmptyTaskNameMessage = "Please input task name!";
-inline constexpr const char* kDuplicateTaskNameMessage =
-    "The task name is already existed!\nPlease choose a different task name.";
 inline constexpr const char* kLoadFailedMessage = "Failed to load the task list from the file!";
 
 // Puts stored tasks into the server keeping their ref_text and run_now
@@ -73,6 +70,8 @@ public:
     // The refusal of a task name (empty, or another task's than the one at
     // `own_index`), or an empty text.
     std::string nameRefusal(const std::string& name, int own_index = -1) const;
+    // The names of the tasks, in list order.
+    std::vector<std::string> taskNames() const;
     // The refusal of a new name for task `index`, or an empty text.
     std::string renameRefusal(int index, const std::string& name) const;
     // Renames under the task's lock, so a running engine never sees a torn

@@ -47,7 +47,7 @@ TEST_F(RestoreTaskTest, EntriesCarrySizeTimeNameAndKind) {
     times.modtime = 1709211909;  // 2024-02-29 13:05:09 UTC
     times.actime = times.modtime;
     ASSERT_EQ(::utime(sql.c_str(), &times), 0);
-    const auto entry = restoreFileEntry(sql);
+    const auto entry = backupFileEntry(sql);
     ASSERT_TRUE(entry);
     EXPECT_EQ(entry->file_name, "a.sql");
     EXPECT_EQ(entry->full_path, sql);
@@ -63,12 +63,12 @@ TEST_F(RestoreTaskTest, EntriesCarrySizeTimeNameAndKind) {
         uint8_t kind;
     } kinds[] = {{"b.sql", 0}, {"c.mysql", 0}, {"d.sql.gz", 1}, {"e.SQL.GZ", 101}, {"f.txt", 101}, {"g.Sql", 101}};
     for (const auto& k : kinds) {
-        const auto e = restoreFileEntry(file(k.name));
+        const auto e = backupFileEntry(file(k.name));
         ASSERT_TRUE(e) << k.name;
         EXPECT_EQ(e->kind, k.kind) << k.name;
     }
-    EXPECT_FALSE(restoreFileEntry((dir / "gone.sql").string()));
-    EXPECT_FALSE(restoreFileEntry(dir.path().string()));  // a folder is no file to restore
+    EXPECT_FALSE(backupFileEntry((dir / "gone.sql").string()));
+    EXPECT_FALSE(backupFileEntry(dir.path().string()));  // a folder is no file to restore
 }
 
 TEST_F(RestoreTaskTest, FromABackupTaskSwapsTheServersAndTakesTheNewestCopy) {

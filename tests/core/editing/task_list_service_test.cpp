@@ -158,8 +158,9 @@ TEST_F(TaskListServiceTest, CopiesAreStoppedWithTheirOwnLogsAndNoBackups) {
 
 TEST_F(TaskListServiceTest, RenameRefusesEmptyAndTakenNamesAndKeepsTheLog) {
     seed({named("a"), named("b")});
-    EXPECT_EQ(service.renameTask(0, "").refusal, kEmptyTaskNameMessage);
-    EXPECT_EQ(service.renameTask(0, "b").refusal, kDuplicateTaskNameMessage);
+    EXPECT_EQ(service.renameTask(0, "").refusal, "Please input task name!");
+    EXPECT_EQ(service.renameTask(0, "b").refusal,
+              "The task name is already existed!\nPlease choose a different task name.");
     EXPECT_EQ(service.renameTask(2, "z").refusal, "Please choose a task!");
     EXPECT_TRUE(service.renameTask(0, "a").ok());  // its own name
     EXPECT_TRUE(service.renameTask(0, "B").ok());  // names differ by case
