@@ -79,7 +79,7 @@ public:
 
         context_.log(kLogInfo, "Backing up the selected databases and tables...");
         if (singleFile() && !openFile(singleFilePath())) {
-            file_.close();
+            file_.abandon(false);
             session_.close();
             return EngineResult::Failed;
         }
@@ -106,16 +106,33 @@ private:
 
     EngineResult failure(const std::string& message) {
         context_.log(kLogError, message);
-        file_.close();
+        file_.abandon(false);
         session_.close();
         return EngineResult::Failed;
     }
 
     EngineResult canceled() {
         session_.close();
-        file_.close();
+        abandonFile();
         task_.run_now = 0;
         return EngineResult::Canceled;
+    }
+
+    // Gives up the file being written: it is no backup, so it is neither
+    // recorded nor left under a backup's name. A new file stays beside its
+    // name as ".incomplete"; in same-file mode the last complete backup stays.
+    void abandonFile() {
+        file_incomplete_ = false;
+        if (!file_.isOpen()) return;
+        if (layout_ == BackupLayout::SameFile) {
+            file_.abandon(false);
+            context_.log(kLogError,
+                         "The backup file is not complete; the last complete backup is kept - " + file_.path());
+            return;
+        }
+        const std::string kept = file_.abandon(true);
+        context_.log(kLogError, kept.empty() ? "The backup file is not complete and was removed - " + file_.path()
+                                             : "The backup file is not complete and is kept as " + kept);
     }
 
     // A name format without %DATABASE% or %TABLE% gives every file of a
@@ -138,6 +155,7 @@ private:
 
     // Creates a file and writes its header; failures are logged.
     bool openFile(const std::string& path) {
+        file_incomplete_ = false;
         if (!file_.create(path)) {
             context_.log(kLogError, "Failed to create the backup file! - " + path);
             return false;
@@ -145,15 +163,20 @@ private:
         return writer_->writeHeader(file_);
     }
 
-    // Writes the footer and closes the file. A file that failed on the way
-    // is abandoned: it is not listed as written and not compressed.
+    // Writes the footer and puts the file in place. A file that failed on
+    // the way, or holds a table cut short, is abandoned: it is not listed as
+    // written, not compressed and not counted.
     void finishFile() {
         if (!file_.isOpen()) return;
-        const bool complete = !file_.failed() && writer_->writeFooter(file_);
-        const bool closed = file_.close();
-        if (complete && !closed)
+        if (file_.failed() || file_incomplete_ || !writer_->writeFooter(file_)) {
+            abandonFile();
+            return;
+        }
+        if (!file_.close()) {
             context_.log(kLogError, "Failed to write the end of the backup file! - " + file_.path());
-        if (complete && closed) written_.push_back(file_.path());
+            return;
+        }
+        written_.push_back(file_.path());
     }
 
     // False when the run was asked to stop.
@@ -192,7 +215,12 @@ private:
                     continue;
                 }
             }
-            if (writer_->writeTable(file_, name, table->table) == TableResult::Canceled) return false;
+            const uint64_t before = file_.bytesWritten();
+            const TableResult result = writer_->writeTable(file_, name, table->table);
+            if (result == TableResult::Canceled) return false;
+            // A table that failed after its first statements leaves the file
+            // without a whole copy of it (a DROP without the CREATE, rows cut short).
+            if (result == TableResult::Failed && file_.bytesWritten() > before) file_incomplete_ = true;
             if (layout_ == BackupLayout::PerTable) {
                 // A view's file holds its stand-in; the view itself may select
                 // from tables of later files, so it waits for the last file.
@@ -242,6 +270,9 @@ private:
     }
 
     void recordBackup() {
+        // A run that left no complete file made no backup: recording it would
+        // let the count rule of retention delete a good copy in its place.
+        if (written_.empty()) return;
         CBackupRecord record;
         record.year = start_.year;
         record.month = start_.month;
@@ -270,6 +301,7 @@ private:
     std::vector<std::string> written_;
     std::set<std::string> run_paths_;  // every new file name this run has used
     std::string task_name_;
+    bool file_incomplete_ = false;  // the open file holds a table cut short
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -25,10 +26,19 @@ public:
     DumpFile(const DumpFile&) = delete;
     DumpFile& operator=(const DumpFile&) = delete;
 
-    // Creates (or empties) the file; false when it cannot be created.
+    // Starts the file: its bytes go to a temporary file beside `path` until
+    // close() puts it in place. False when it cannot be created.
     bool create(const std::string& path);
-    // Closes the file; false when buffered data could not be written.
+    // Writes out, syncs and closes the file and renames it to its path,
+    // replacing any file there; false (and nothing in place) when data could
+    // not be written.
     bool close();
+    // Gives the file up: with `keep`, what was written stays beside it as
+    // path + ".incomplete" (that path is returned), else it is removed. An
+    // old file under the path is left as it was.
+    std::string abandon(bool keep);
+    // Bytes handed to the file so far.
+    uint64_t bytesWritten() const { return bytes_; }
     bool isOpen() const { return file_ != nullptr; }
     bool failed() const { return failed_; }
     const std::string& path() const { return path_; }
@@ -54,11 +64,14 @@ public:
 
 private:
     bool fail();
+    bool closeStream();
 
     DumpForm form_;
     std::string eol_;
     std::string path_;
+    std::string temp_path_;  // where the bytes go until close(); empty when written in place
     std::FILE* file_ = nullptr;
+    uint64_t bytes_ = 0;
     bool failed_ = false;
     std::string scratch_;
 };

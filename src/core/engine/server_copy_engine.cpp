@@ -107,8 +107,11 @@ public:
 
     EngineResult run() {
         {
+            // The name may be changed while the task runs; the run keeps
+            // the one it started with.
             std::lock_guard lock(task_.mutex());
             start_ = task_.last_run;
+            task_name_ = task_.name;
         }
         if (start_.year == 0) start_ = context_.now();
         if (context_.stopRequested()) return canceled();
@@ -284,7 +287,7 @@ private:
         // aim the copy at the source database itself on the same server.
         if (!another_database_ || options_.destination_database.empty()) return database;
         if (!options_.new_database) return options_.destination_database;
-        return expandDestinationName(options_.destination_database, task_.name, task_.source.host, database, start_);
+        return expandDestinationName(options_.destination_database, task_name_, task_.source.host, database, start_);
     }
 
     Flow copyDatabase(const CDatabaseItem& database) {
@@ -760,6 +763,7 @@ private:
     const bool another_database_;
     const Wording& words_;
     TaskTime start_;
+    std::string task_name_;
     MySqlSession source_;
     MySqlSession destination_;
     bool quote_ = false;

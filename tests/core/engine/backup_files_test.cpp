@@ -470,7 +470,11 @@ TEST(BackupFailures, FullDiskMidTableAbandonsThatFile) {
 
     EXPECT_EQ(result, EngineResult::Finished);
     const std::string big = (h.outDir() / "big.sql").string();
-    EXPECT_EQ(h.errors(), Lines{"Failed to write a record to the backup file! - " + big});
+    EXPECT_EQ(h.errors(), (Lines{"Failed to write a record to the backup file! - " + big,
+                                 "The backup file is not complete and is kept as " + big + ".incomplete"}));
+    // The fragment never passes for a backup: not under its name, not recorded.
+    EXPECT_FALSE(fs::exists(big));
+    EXPECT_TRUE(fs::exists(big + ".incomplete"));
     const Lines log = h.logTexts();
     EXPECT_FALSE(contains(log, "Backup the records from the table OK - 20000 records"));
     EXPECT_TRUE(contains(log, "Backup the records from the table OK - 1 records"));
@@ -507,15 +511,22 @@ TEST(BackupFailures, LostRowsAreNotReportedComplete) {
     ASSERT_TRUE(killed) << "the SELECT was never seen";
     EXPECT_EQ(result, EngineResult::Finished);
     const Lines errors = h.errors();
-    ASSERT_EQ(errors.size(), 1u) << ::testing::PrintToString(errors);
+    ASSERT_EQ(errors.size(), 2u) << ::testing::PrintToString(errors);
     EXPECT_EQ(errors[0].rfind("Failed to get all records of table big !  Error NO. ", 0), 0u) << errors[0];
     EXPECT_FALSE(anyStartsWith(h.logTexts(), "Backup the records from the table OK"));
+    // The file cut short is kept aside and neither recorded nor counted.
+    const std::string file = (h.outDir() / "127.0.0.1_2006-05-01_09-05-07.sql").string();
+    EXPECT_EQ(errors[1], "The backup file is not complete and is kept as " + file + ".incomplete");
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_GT(fs::file_size(file + ".incomplete"), 0u);
+    EXPECT_TRUE(h.backups().empty());
     runSql(1, {"DROP DATABASE IF EXISTS kv_bk_kill"});
 }
 
 // A stop request while the rows of a large table are written ends the run
-// with "User canceled!", closes the file and records no backup.
-TEST(BackupStop, StopMidTableCancelsAndClosesTheFile) {
+// with "User canceled!" and records no backup; in same-file mode the last
+// complete backup stays as it was.
+TEST(BackupStop, StopMidTableCancelsAndKeepsTheLastBackup) {
     KEELVAULT_REQUIRE_SERVER(1);
     ASSERT_TRUE(runSql(1, {"DROP DATABASE IF EXISTS kv_bk_stop", "CREATE DATABASE kv_bk_stop",
                            "CREATE TABLE kv_bk_stop.big (id INT PRIMARY KEY, s VARCHAR(60))",
@@ -531,21 +542,31 @@ TEST(BackupStop, StopMidTableCancelsAndClosesTheFile) {
     task.source = test::testServerSettings(1);
     task.databases = {wholeDatabase("kv_bk_stop")};
     setFlag(task, kOptFileMode, 1);
-    const fs::path file = dir.path() / "stop.sql";
+    const fs::path out = dir.path() / "out";
+    fs::create_directories(out);
+    const fs::path file = out / "stop.sql";
+    const std::string last_backup = "-- the last complete backup\n";
+    test::writeFile(file, last_backup);
     task.backup_options.same_file_path = file.string();
 
+    // The file being written, under its temporary name beside the backup.
+    auto partSize = [&]() -> uintmax_t {
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(out, ec)) {
+            if (entry.path() != file) return entry.file_size(ec);
+        }
+        return 0;
+    };
     TaskServer server;
     server.setEnvironment(&env);
     const int index = server.addTask(task);
     server.taskAt(index).run_now = 1;
     server.startTask(index);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    std::error_code ec;
-    while (std::chrono::steady_clock::now() < deadline &&
-           !(fs::exists(file, ec) && fs::file_size(file, ec) > 2'000'000)) {
+    while (std::chrono::steady_clock::now() < deadline && partSize() <= 2'000'000) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    const bool reached = fs::exists(file, ec) && fs::file_size(file, ec) > 2'000'000;
+    const bool reached = partSize() > 2'000'000;
     server.stopTask(index);
     ASSERT_TRUE(reached) << "the backup never reached the rows";
     ASSERT_FALSE(server.hasWorker(index));
@@ -559,16 +580,54 @@ TEST(BackupStop, StopMidTableCancelsAndClosesTheFile) {
     EXPECT_TRUE(contains(texts, "Backing up the table kv_bk_stop.big..."));
     EXPECT_FALSE(anyStartsWith(texts, "Backup the records from the table OK"));
     EXPECT_FALSE(contains(texts, "Finished"));
+    EXPECT_TRUE(contains(texts, "The backup file is not complete; the last complete backup is kept - " + file.string()));
+    EXPECT_EQ(test::readFile(file), last_backup);
     EXPECT_FALSE(fileHeldOpen(file));
-    const std::string text = test::readFile(file);
-    EXPECT_GT(text.size(), 2'000'000u);
-    EXPECT_EQ(text.find("SET SQL_MODE=@OLD_SQL_MODE"), std::string::npos) << "a canceled file has no footer";
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1) << "a fragment was left";
     {
         std::lock_guard lock(server.taskAt(index).mutex());
         EXPECT_TRUE(server.taskAt(index).backups.empty());
     }
     EXPECT_EQ(server.taskAt(index).status.load(), kStatusIdle);
     runSql(1, {"DROP DATABASE IF EXISTS kv_bk_stop"});
+}
+
+// A same-file backup that runs out of space part-way leaves the last
+// complete backup in place, and no fragment beside it.
+TEST(BackupFailures, SameFileBackupThatFillsTheDiskKeepsTheLastBackup) {
+    KEELVAULT_REQUIRE_SERVER(1);
+    ASSERT_TRUE(
+        runSql(1, {"DROP DATABASE IF EXISTS kv_bk_samefull", "CREATE DATABASE kv_bk_samefull",
+                   "CREATE TABLE kv_bk_samefull.big (id INT PRIMARY KEY, s VARCHAR(60))",
+                   "INSERT INTO kv_bk_samefull.big SELECT seq, REPEAT('f', 50) FROM kv_bk_samefull.seq_1_to_20000"}));
+    BackupHarness h;
+    h.task.databases = {wholeDatabase("kv_bk_samefull")};
+    setFlag(h.task, kOptFileMode, 1);
+    const fs::path folder = h.dir.path() / "same";
+    fs::create_directories(folder);
+    const fs::path file = folder / "same.sql";
+    h.task.backup_options.same_file_path = file.string();
+    ASSERT_EQ(h.run(), EngineResult::Finished);
+    ASSERT_EQ(h.errors(), Lines{});
+    const std::string good = test::readFile(file);
+    ASSERT_GT(good.size(), 256u * 1024u);
+
+    rlimit old_limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+    const auto old_handler = signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = old_limit;
+    limit.rlim_cur = 256 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const EngineResult result = h.run();
+    setrlimit(RLIMIT_FSIZE, &old_limit);
+    signal(SIGXFSZ, old_handler);
+
+    EXPECT_EQ(result, EngineResult::Finished);
+    EXPECT_EQ(h.errors().back(), "The backup file is not complete; the last complete backup is kept - " + file.string());
+    EXPECT_EQ(test::readFile(file), good);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1) << "a fragment was left";
+    EXPECT_EQ(h.backups().size(), 1u) << "the failed run was recorded";
+    runSql(1, {"DROP DATABASE IF EXISTS kv_bk_samefull"});
 }
 
 // Two databases in per-database layout with gzip: two ".gz" files, one record
