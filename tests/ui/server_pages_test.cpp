@@ -9,6 +9,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
+#include <QTreeWidget>
 #include <algorithm>
 
 #include "core/engine/mysql_session.h"
@@ -17,6 +18,7 @@
 #include "support/test_support.h"
 #include "ui/dialogs/connection_failed_dialog.h"
 #include "ui/dialogs/server_dialog.h"
+#include "ui/wizard/choose_databases_page.h"
 #include "ui/wizard/number_spin.h"
 #include "ui/wizard/server_block.h"
 #include "ui/wizard/server_call.h"
@@ -317,6 +319,29 @@ TEST_F(CatalogueLoadingTest, LeavingABackupSourcePageLoadsKindsAndSkipsALockedDa
     EXPECT_EQ(task.source, before);
     EXPECT_EQ(cache.generation, 1);
     EXPECT_EQ(prompter.dialogs.back(), QStringLiteral("ConnectionFailedDialog"));
+}
+
+}  // namespace
+}  // namespace keelvault::test
+
+namespace keelvault::test {
+namespace {
+
+TEST_F(CatalogueLoadingTest, RefreshShowsADatabaseCreatedSince) {
+    task.task_type = kTypeBackupToFiles;
+    task.source = testServerSettings(1);
+    const std::string added = "kv_pages_added";
+    ASSERT_TRUE(admin.execute("DROP DATABASE IF EXISTS `" + added + "`"));
+    auto content = page<ui::ChooseDatabasesContent>(PageMode::Edit);
+    EXPECT_EQ(content->tree()->topLevelItemCount(), 0);
+    ASSERT_TRUE(admin.execute("CREATE DATABASE `" + added + "`"));
+    content->refreshButton()->click();
+    EXPECT_EQ(lastText(), QStringLiteral("Do you want to refresh the databases and tables on the source MySQL server now?"));
+    QStringList names;
+    for (int i = 0; i < content->tree()->topLevelItemCount(); ++i) names << content->tree()->topLevelItem(i)->text(0);
+    admin.execute("DROP DATABASE IF EXISTS `" + added + "`");
+    EXPECT_TRUE(names.contains(QString::fromStdString(added)));
+    EXPECT_TRUE(names.contains(QString::fromStdString(sample)));
 }
 
 }  // namespace
