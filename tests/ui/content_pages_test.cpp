@@ -42,10 +42,8 @@ CDatabaseItem database(const std::string& name, std::vector<std::string> tables)
 class ContentPageTest : public PageTest {};
 
 TEST_F(ContentPageTest, TheDatabasesTreeStoresPartlyAndFullyCheckedDatabases) {
-    cache.replace(ServerCatalogue{{database("shop", {"orders", "items"}), database("crm", {"people"}),
-                                   database("empty", {})},
-                                  {},
-                                  {}});
+    cache.replace(ServerCatalogue{
+        {database("shop", {"orders", "items"}), database("crm", {"people"}), database("empty", {})}, {}, {}});
     auto content = page<ui::ChooseDatabasesContent>(PageMode::Wizard);
     QTreeWidget* tree = content->tree();
     ASSERT_EQ(tree->topLevelItemCount(), 3);
@@ -163,8 +161,7 @@ TEST_F(ContentPageTest, DestinationDatabaseChoices) {
     };
     const Case cases[] = {
         {true, "%DATABASE%_%DATE%_%TIME%", "db1", nullptr},
-        {true, "shop.copy", "db2",
-         "There are some invalid characters \n('/', '\\\\', or '.') \nin the database name!"},
+        {true, "shop.copy", "db2", "There are some invalid characters \n('/', '\\\\', or '.') \nin the database name!"},
         {true, "shop", "db1", "The destination database can't same as the source database!"},
         {true, "shop", "db2", nullptr},
         {true, "", "db2", "Please input the new database name!"},

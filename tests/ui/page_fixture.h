@@ -61,7 +61,7 @@ protected:
     ScriptedChooser chooser;
     ui::CatalogueCache cache;
     ui::PageContext context{task, servers, [this] { return ++server_saves > 0; }, options, prompter, chooser, cache,
-                            {}, -1};
+                            {},   -1};
 
     template <typename Content, typename... Args>
     std::unique_ptr<Content> page(ui::PageMode mode, Args&&... args) {

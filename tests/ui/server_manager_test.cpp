@@ -115,8 +115,8 @@ TEST_F(ServerManagerTest, AddRefusesADuplicateNameEditAcceptsOneAndTheFileFollow
 
 TEST_F(ServerManagerTest, CommandsNeedARowAndMovesStayInMemory) {
     prompter.messages.clear();
-    for (QAction* action : {manager.editAction(), manager.deleteAction(), manager.viewAction(),
-                            manager.moveUpAction(), manager.moveDownAction()}) {
+    for (QAction* action : {manager.editAction(), manager.deleteAction(), manager.viewAction(), manager.moveUpAction(),
+                            manager.moveDownAction()}) {
         action->trigger();
     }
     EXPECT_EQ(prompter.texts(), QStringList(5, QStringLiteral("Please choose a server item!")));
@@ -129,7 +129,7 @@ TEST_F(ServerManagerTest, CommandsNeedARowAndMovesStayInMemory) {
     manager.moveDownAction()->trigger();
     EXPECT_EQ(servers[0].connection_name, "beta");
     EXPECT_EQ(rows()[1][0], QStringLiteral("alpha"));
-    EXPECT_EQ(fileRows(), before);  // not saved
+    EXPECT_EQ(fileRows(), before);        // not saved
     manager.moveDownAction()->trigger();  // already at the bottom
     EXPECT_EQ(servers[1].connection_name, "alpha");
 }

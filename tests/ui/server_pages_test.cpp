@@ -109,8 +109,10 @@ TEST_F(ServerPageTest, DestinationMustNotBeTheSource) {
         int port;
         bool accepted;
     };
-    const Case cases[] = {{kTypeBackupToServer, "db1", 3306, false}, {kTypeRestoreFromServer, "db1", 3306, false},
-                          {kTypeBackupToServer, "DB1", 3306, true},  {kTypeBackupToServer, "db1", 3307, true},
+    const Case cases[] = {{kTypeBackupToServer, "db1", 3306, false},
+                          {kTypeRestoreFromServer, "db1", 3306, false},
+                          {kTypeBackupToServer, "DB1", 3306, true},
+                          {kTypeBackupToServer, "db1", 3307, true},
                           {kTypeRestoreFromFiles, "db1", 3306, true}};
     for (const Case& c : cases) {
         task = CTask{};
@@ -191,8 +193,9 @@ TEST_F(ConnectionTestTest, SuccessShowsTheServersVersion) {
     MySqlSession session;
     ASSERT_TRUE(session.open(server));
     ASSERT_TRUE(prompter.last());
-    EXPECT_EQ(prompter.last()->text, QString::fromStdString("Connect to the MySQL server successfully!\n\nMySQL version: " +
-                                                            session.versionText()));
+    EXPECT_EQ(
+        prompter.last()->text,
+        QString::fromStdString("Connect to the MySQL server successfully!\n\nMySQL version: " + session.versionText()));
     EXPECT_EQ(prompter.last()->icon, ui::PromptIcon::Information);
     EXPECT_EQ(task.source, CServerSettings{});  // a test stores nothing
 }
@@ -266,8 +269,8 @@ protected:
                               exists) ||
             exists == "0") {
             const TestServers s = testServers();
-            const std::string client = "mariadb --no-defaults -h" + s.host + " -P" + std::to_string(s.port1) + " -u" +
-                                       s.user;
+            const std::string client =
+                "mariadb --no-defaults -h" + s.host + " -P" + std::to_string(s.port1) + " -u" + s.user;
             ASSERT_TRUE(admin.execute("CREATE DATABASE IF NOT EXISTS `" + sample + "`"));
             for (const char* part : {"schema", "data"}) {
                 const std::string command =
@@ -336,7 +339,8 @@ TEST_F(CatalogueLoadingTest, RefreshShowsADatabaseCreatedSince) {
     EXPECT_EQ(content->tree()->topLevelItemCount(), 0);
     ASSERT_TRUE(admin.execute("CREATE DATABASE `" + added + "`"));
     content->refreshButton()->click();
-    EXPECT_EQ(lastText(), QStringLiteral("Do you want to refresh the databases and tables on the source MySQL server now?"));
+    EXPECT_EQ(lastText(),
+              QStringLiteral("Do you want to refresh the databases and tables on the source MySQL server now?"));
     QStringList names;
     for (int i = 0; i < content->tree()->topLevelItemCount(); ++i) names << content->tree()->topLevelItem(i)->text(0);
     admin.execute("DROP DATABASE IF EXISTS `" + added + "`");

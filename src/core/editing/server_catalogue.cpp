@@ -83,9 +83,12 @@ std::optional<CatalogueShape> catalogueShapeFor(int task_type) {
     switch (task_type) {
         case kTypeBackupToFiles:
         case kTypeBackupToServer:
-        case kTypeRestoreFromServer: return CatalogueShape::DatabaseEntries;
-        case kTypeExport: return CatalogueShape::FlatLists;
-        default: return std::nullopt;
+        case kTypeRestoreFromServer:
+            return CatalogueShape::DatabaseEntries;
+        case kTypeExport:
+            return CatalogueShape::FlatLists;
+        default:
+            return std::nullopt;
     }
 }
 

@@ -68,25 +68,28 @@ std::string runTimeText(int32_t hour, int32_t minute, int time_format) {
 ScheduleViewText scheduleViewText(const CSchedule& s, const CSystemOptions& options) {
     const std::string run_time = "Run Time: " + runTimeText(s.hour, s.minute, options.time_format);
     switch (s.kind) {
-        case kScheduleManual: return {"Manual", "None"};
-        case kScheduleEveryDay: return {"Every Day", run_time};
+        case kScheduleManual:
+            return {"Manual", "None"};
+        case kScheduleEveryDay:
+            return {"Every Day", run_time};
         case kScheduleEveryWeek:
-            return {"Every Week", run_time + "\r\n\r\nDays of the week:\r\n" +
-                                      joinedNames(s.week_days.data(), 7, weekDayName, 0)};
+            return {"Every Week",
+                    run_time + "\r\n\r\nDays of the week:\r\n" + joinedNames(s.week_days.data(), 7, weekDayName, 0)};
         case kScheduleEveryMonth:
             return {"Every Month", run_time + "\r\n\r\nDays of the month:\r\n" +
                                        joinedNames(s.month_days.data(), 31, monthDayName, 1)};
         case kScheduleSpecialDate: {
             const int weekday = isValidDate(s.year, s.month, s.day) ? dayOfWeek(s.year, s.month, s.day) : -1;
-            std::string text = "Run Date and Time:\r\n" + formatTaskTime(s.year, s.month, s.day, s.hour, s.minute, 0,
-                                                                         weekday, options.date_format,
-                                                                         options.time_format, false);
+            std::string text =
+                "Run Date and Time:\r\n" + formatTaskTime(s.year, s.month, s.day, s.hour, s.minute, 0, weekday,
+                                                          options.date_format, options.time_format, false);
             if (s.every_n_days > 0) text += "\r\n\r\nRun the task every " + std::to_string(s.every_n_days) + " day(s)";
             return {"Special Date", text};
         }
         case kScheduleTimeInterval:
             return {"Time Interval", "Time Interval: " + std::to_string(s.interval_minutes) + " Minute(s)"};
-        default: return {"None", "None"};
+        default:
+            return {"None", "None"};
     }
 }
 
@@ -100,13 +103,20 @@ BackupFileViewText backupFileViewText(const CBackupOptions& o) {
     } else {
         view.settings = "Backup to folder:\r\n" + o.backup_directory;
         switch (o.flag(kOptGrouping)) {
-            case 2: view.settings += "\r\n\r\nEvery file include a selected database\r\n\r\n"; break;
-            case 3: view.settings += "\r\n\r\nEvery file include a selected table\r\n\r\n"; break;
-            default: view.settings += "\r\n\r\nAll selected databases and tables in a file\r\n\r\n"; break;
+            case 2:
+                view.settings += "\r\n\r\nEvery file include a selected database\r\n\r\n";
+                break;
+            case 3:
+                view.settings += "\r\n\r\nEvery file include a selected table\r\n\r\n";
+                break;
+            default:
+                view.settings += "\r\n\r\nAll selected databases and tables in a file\r\n\r\n";
+                break;
         }
         view.settings += "File Name Format:\r\n" + o.file_name_format;
         if (o.date_time_subdir) {
-            view.settings += "\r\n\r\nCreate a new subdirectory that named DATE_TIME each time for store the backup files";
+            view.settings +=
+                "\r\n\r\nCreate a new subdirectory that named DATE_TIME each time for store the backup files";
         }
         if (o.retention_kind == 1) {
             view.settings +=
@@ -125,18 +135,25 @@ std::string bufferViewText(const CBufferOptions& options) {
         case 1:
             return "Store " + std::to_string(options.records) +
                    " records in the buffer (Be applicable to the large database)";
-        case 2: return "Store all records in the buffer (Be applicable to the small database)";
-        default: return "None";
+        case 2:
+            return "Store all records in the buffer (Be applicable to the small database)";
+        default:
+            return "None";
     }
 }
 
 std::string exportTypeViewText(uint8_t format) {
     switch (format) {
-        case 1: return "CSV File  (Table Export)";
-        case 2: return "XML File  (Table Export)";
-        case 3: return "HTML File  (Table Export)";
-        case 4: return "TEXT File  (Table Export)";
-        default: return {};
+        case 1:
+            return "CSV File  (Table Export)";
+        case 2:
+            return "XML File  (Table Export)";
+        case 3:
+            return "HTML File  (Table Export)";
+        case 4:
+            return "TEXT File  (Table Export)";
+        default:
+            return {};
     }
 }
 

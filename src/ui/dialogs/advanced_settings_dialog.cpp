@@ -43,10 +43,10 @@ const char* const kCaptions[21] = {
 
 const std::array<int, 21>& AdvancedSettingsDialog::optionIndexes() {
     static const std::array<int, 21> kIndexes = {
-        kOptLockTables,     kOptFlushTables,    kOptQuoteNames,      kOptSetCharset,       kOptFlushLogs,
-        kOptCreateDatabase, kOptAddLockTables,  kOptDropTable,       kOptDeleteRecords,    kOptSetNames,
-        kOptCompleteInsert, kOptInsertDelayed,  kOptMultipleRows,    kOptReplace,          kOptInsertIgnore,
-        kOptAutocommit,     kOptForeignKeyChecks, kOptUniqueChecks,  kOptSqlNotes,         kOptKeywordColumns,
+        kOptLockTables,     kOptFlushTables,      kOptQuoteNames,   kOptSetCharset,    kOptFlushLogs,
+        kOptCreateDatabase, kOptAddLockTables,    kOptDropTable,    kOptDeleteRecords, kOptSetNames,
+        kOptCompleteInsert, kOptInsertDelayed,    kOptMultipleRows, kOptReplace,       kOptInsertIgnore,
+        kOptAutocommit,     kOptForeignKeyChecks, kOptUniqueChecks, kOptSqlNotes,      kOptKeywordColumns,
         kOptDisableKeys};
     return kIndexes;
 }
@@ -89,9 +89,8 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(const CBackupOptions& options, bo
         buttons->addWidget(ok);
         buttons->addWidget(cancel);
         connect(reset_, &QPushButton::clicked, this, [this] { show(CBackupOptions{}); });
-        connect(help, &QPushButton::clicked, this, [&prompter] {
-            prompter.openUrl(helpTopicUrl(QStringLiteral("taskwizard/backupsettings.html")));
-        });
+        connect(help, &QPushButton::clicked, this,
+                [&prompter] { prompter.openUrl(helpTopicUrl(QStringLiteral("taskwizard/backupsettings.html"))); });
         connect(ok, &QPushButton::clicked, this, &QDialog::accept);
         connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     }

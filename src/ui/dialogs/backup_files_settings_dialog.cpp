@@ -17,8 +17,7 @@
 
 namespace keelvault::ui {
 
-BackupFilesSettingsDialog::BackupFilesSettingsDialog(const CBackupOptions& options, Prompter& prompter,
-                                                     QWidget* parent)
+BackupFilesSettingsDialog::BackupFilesSettingsDialog(const CBackupOptions& options, Prompter& prompter, QWidget* parent)
     : QDialog(parent), prompter_(prompter) {
     setObjectName(QStringLiteral("BackupFilesSettingsDialog"));
     setWindowTitle(tr("Backup Files Settings"));
@@ -37,8 +36,8 @@ BackupFilesSettingsDialog::BackupFilesSettingsDialog(const CBackupOptions& optio
     format_row->addWidget(new QLabel(tr("File Name Format:"), files));
     format_row->addWidget(format_, 1);
     files_layout->addLayout(format_row);
-    subdirectory_ = new QCheckBox(
-        tr("Create a new subdirectory that named DATE_TIME each time for store the backup files"), files);
+    subdirectory_ =
+        new QCheckBox(tr("Create a new subdirectory that named DATE_TIME each time for store the backup files"), files);
     files_layout->addWidget(subdirectory_);
 
     auto* retention = new QGroupBox(tr("Auto Delete"), this);
@@ -71,9 +70,8 @@ BackupFilesSettingsDialog::BackupFilesSettingsDialog(const CBackupOptions& optio
     buttons->addWidget(cancel);
     connect(ok_, &QPushButton::clicked, this, &BackupFilesSettingsDialog::onOk);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(help, &QPushButton::clicked, this, [this] {
-        prompter_.openUrl(helpTopicUrl(QStringLiteral("taskwizard/backupfilesettings.html")));
-    });
+    connect(help, &QPushButton::clicked, this,
+            [this] { prompter_.openUrl(helpTopicUrl(QStringLiteral("taskwizard/backupfilesettings.html"))); });
     connect(reset_, &QPushButton::clicked, this, [this] { show(backupSettingsTexts(CBackupOptions{})); });
 
     auto* layout = new QVBoxLayout(this);
@@ -126,9 +124,15 @@ void BackupFilesSettingsDialog::onOk() {
     if (!result) {
         prompter_.warn(QString::fromStdString(result.failure().message));
         switch (result.failure().focus) {
-            case BackupSettingsField::Format: format_->setFocus(); break;
-            case BackupSettingsField::KeepDays: days_->setFocus(); break;
-            case BackupSettingsField::KeepCopies: copies_->setFocus(); break;
+            case BackupSettingsField::Format:
+                format_->setFocus();
+                break;
+            case BackupSettingsField::KeepDays:
+                days_->setFocus();
+                break;
+            case BackupSettingsField::KeepCopies:
+                copies_->setFocus();
+                break;
         }
         return;
     }

@@ -41,7 +41,9 @@ ConnectionFailedDialog::ConnectionFailedDialog(const QString& text, Prompter& pr
             [&prompter] { prompter.openUrl(helpTopicUrl(QStringLiteral("howtoconnect.html"))); });
 }
 
-QString ConnectionFailedDialog::text() const { return text_->text(); }
+QString ConnectionFailedDialog::text() const {
+    return text_->text();
+}
 
 void showConnectionFailure(Prompter& prompter, unsigned int error_number, const std::string& error_text,
                            QWidget* parent) {

@@ -19,7 +19,9 @@ namespace keelvault::ui {
 
 namespace {
 
-QString twoDigits(int value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); }
+QString twoDigits(int value) {
+    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
+}
 
 }  // namespace
 
@@ -66,9 +68,12 @@ RunTimeChoice ScheduleSettingsDialog::runTime() const {
 
 QWidget* ScheduleSettingsDialog::focusFor(ScheduleField field) const {
     switch (field) {
-        case ScheduleField::Hour: return hour_;
-        case ScheduleField::Minute: return minute_;
-        default: return nullptr;
+        case ScheduleField::Hour:
+            return hour_;
+        case ScheduleField::Minute:
+            return minute_;
+        default:
+            return nullptr;
     }
 }
 
@@ -109,7 +114,9 @@ EveryDaySettingsDialog::EveryDaySettingsDialog(const CSchedule& working, Prompte
     finish(fields);
 }
 
-ScheduleResult EveryDaySettingsDialog::check() const { return applyEveryDaySettings(working_, runTime()); }
+ScheduleResult EveryDaySettingsDialog::check() const {
+    return applyEveryDaySettings(working_, runTime());
+}
 
 DaysSettingsDialog::DaysSettingsDialog(bool month, const CSchedule& working, Prompter& prompter, QWidget* parent)
     : ScheduleSettingsDialog(working, prompter, parent), month_(month) {

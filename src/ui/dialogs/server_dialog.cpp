@@ -18,8 +18,12 @@ namespace keelvault::ui {
 
 namespace {
 
-QString qs(const std::string& text) { return QString::fromStdString(text); }
-std::string ss(const QString& text) { return text.toStdString(); }
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
+std::string ss(const QString& text) {
+    return text.toStdString();
+}
 
 }  // namespace
 
@@ -92,7 +96,9 @@ ServerDialog::ServerDialog(Mode mode, const CServerSettings& server, const std::
     }
 }
 
-QLineEdit* ServerDialog::portField() const { return port_->edit(); }
+QLineEdit* ServerDialog::portField() const {
+    return port_->edit();
+}
 
 ServerDialogTexts ServerDialog::texts() const {
     ServerDialogTexts t;
@@ -110,18 +116,24 @@ ServerDialogTexts ServerDialog::texts() const {
 
 QWidget* ServerDialog::fieldWidget(int field) const {
     switch (static_cast<ServerDialogField>(field)) {
-        case ServerDialogField::ConnectionName: return name_;
-        case ServerDialogField::Host: return host_;
-        case ServerDialogField::Port: return portField();
-        case ServerDialogField::User: return user_;
-        case ServerDialogField::Password: return password_;
-        default: return nullptr;
+        case ServerDialogField::ConnectionName:
+            return name_;
+        case ServerDialogField::Host:
+            return host_;
+        case ServerDialogField::Port:
+            return portField();
+        case ServerDialogField::User:
+            return user_;
+        case ServerDialogField::Password:
+            return password_;
+        default:
+            return nullptr;
     }
 }
 
 void ServerDialog::onOk() {
-    const auto result = checkServerDialog(texts(), mode_ == Mode::Add ? ServerDialogMode::Add : ServerDialogMode::Edit,
-                                          saved_);
+    const auto result =
+        checkServerDialog(texts(), mode_ == Mode::Add ? ServerDialogMode::Add : ServerDialogMode::Edit, saved_);
     if (!result) {
         prompter_.warn(qs(result.failure().message));
         if (QWidget* w = fieldWidget(static_cast<int>(result.failure().focus))) w->setFocus();

@@ -17,7 +17,9 @@ namespace keelvault::ui {
 
 namespace {
 
-QString qs(const std::string& text) { return QString::fromStdString(text); }
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 }  // namespace
 
@@ -51,8 +53,8 @@ ServerManagerDialog::ServerManagerDialog(std::vector<CServerSettings>& servers, 
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setIconSize(QSize(18, 18));
-    list_->setHeaderLabels({tr("Connection Name"), tr("Server"), tr("Port"), tr("Username"), tr("Password"),
-                            tr("Comment")});
+    list_->setHeaderLabels(
+        {tr("Connection Name"), tr("Server"), tr("Port"), tr("Username"), tr("Password"), tr("Comment")});
     const int widths[] = {170, 170, 60, 140, 60, 260};
     for (int i = 0; i < 6; ++i) list_->setColumnWidth(i, widths[i]);
     list_->headerItem()->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
@@ -68,8 +70,12 @@ ServerManagerDialog::ServerManagerDialog(std::vector<CServerSettings>& servers, 
 }
 
 QStringList ServerManagerDialog::rowTexts(const CServerSettings& s) {
-    return {qs(s.connection_name), qs(s.host), QString::number(s.port), qs(s.user),
-            s.save_password ? QStringLiteral("****") : QStringLiteral("NULL"), qs(s.comment)};
+    return {qs(s.connection_name),
+            qs(s.host),
+            QString::number(s.port),
+            qs(s.user),
+            s.save_password ? QStringLiteral("****") : QStringLiteral("NULL"),
+            qs(s.comment)};
 }
 
 void ServerManagerDialog::fill() {

@@ -22,7 +22,9 @@ namespace keelvault::ui {
 
 namespace {
 
-QString qs(const std::string& text) { return QString::fromStdString(text); }
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 }  // namespace
 
@@ -91,13 +93,17 @@ void BackupFileContent::buildView() {
     form->addRow(tr("Settings:"), settings_view_);
 }
 
-uint8_t BackupFileContent::fileType() const { return php_->isChecked() ? 2 : 1; }
+uint8_t BackupFileContent::fileType() const {
+    return php_->isChecked() ? 2 : 1;
+}
 
 QString BackupFileContent::defaultFile() const {
     return qs(defaultBackupFile(context().options, task().name, fileType()));
 }
 
-QString BackupFileContent::defaultFolder() const { return qs(defaultBackupFolder(context().options, task().name)); }
+QString BackupFileContent::defaultFolder() const {
+    return qs(defaultBackupFolder(context().options, task().name));
+}
 
 void BackupFileContent::load() {
     if (mode() == PageMode::View) {
@@ -136,9 +142,9 @@ void BackupFileContent::chooseMode(uint8_t file_mode) {
 
 void BackupFileContent::browse() {
     const bool php = fileType() == 2;
-    const QString chosen = context().chooser.saveFile(window(), php ? tr("PHP Files (*.php)") : tr("SQL Files (*.sql)"),
-                                                      php ? QStringLiteral("php") : QStringLiteral("sql"),
-                                                      file_->text());
+    const QString chosen =
+        context().chooser.saveFile(window(), php ? tr("PHP Files (*.php)") : tr("SQL Files (*.sql)"),
+                                   php ? QStringLiteral("php") : QStringLiteral("sql"), file_->text());
     if (!chosen.isEmpty()) file_->setText(chosen);
 }
 
@@ -170,10 +176,18 @@ bool BackupFileContent::accept() {
     if (!result) {
         QWidget* focus = nullptr;
         switch (result.failure().focus) {
-            case BackupFileField::FileEdit: focus = file_; break;
-            case BackupFileField::BrowseButton: focus = browse_; break;
-            case BackupFileField::FolderEdit: focus = folder_; break;
-            case BackupFileField::FolderButton: focus = folder_button_; break;
+            case BackupFileField::FileEdit:
+                focus = file_;
+                break;
+            case BackupFileField::BrowseButton:
+                focus = browse_;
+                break;
+            case BackupFileField::FolderEdit:
+                focus = folder_;
+                break;
+            case BackupFileField::FolderButton:
+                focus = folder_button_;
+                break;
         }
         return refuseWith(result.failure().message, focus);
     }

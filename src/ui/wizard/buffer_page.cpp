@@ -1,5 +1,5 @@
-#include "ui/prompter.h"
 #include "ui/wizard/buffer_page.h"
+#include "ui/prompter.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -7,10 +7,10 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <QLineEdit>
 #include "core/editing/buffer_rules.h"
 #include "core/editing/view_texts.h"
 #include "ui/wizard/number_spin.h"
-#include <QLineEdit>
 
 namespace keelvault::ui {
 

@@ -104,16 +104,16 @@ void ChooseDatabasesContent::showTree(const std::vector<CDatabaseItem>& database
         // whole database then checks all of them.
         if (database.selected == 1) {
             for (int i = 0; i < top->childCount(); ++i) {
-                top->child(i)->setCheckState(0, database.tables[static_cast<size_t>(i)].selected ? Qt::Checked
-                                                                                                 : Qt::Unchecked);
+                top->child(i)->setCheckState(
+                    0, database.tables[static_cast<size_t>(i)].selected ? Qt::Checked : Qt::Unchecked);
             }
             if (!editable()) top->setCheckState(0, Qt::PartiallyChecked);
         } else {
             top->setCheckState(0, checkStateOf(database.selected));
             if (!editable()) {
                 for (int i = 0; i < top->childCount(); ++i) {
-                    top->child(i)->setCheckState(0, database.tables[static_cast<size_t>(i)].selected ? Qt::Checked
-                                                                                                     : Qt::Unchecked);
+                    top->child(i)->setCheckState(
+                        0, database.tables[static_cast<size_t>(i)].selected ? Qt::Checked : Qt::Unchecked);
                 }
             }
         }

@@ -1,5 +1,5 @@
-#include "ui/prompter.h"
 #include "ui/wizard/compression_page.h"
+#include "ui/prompter.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

@@ -1,5 +1,5 @@
-#include "ui/prompter.h"
 #include "ui/wizard/dest_database_page.h"
+#include "ui/prompter.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -79,9 +79,12 @@ bool DestDatabaseContent::accept() {
                 block_->focusField(result.failure().focus == DatabasePageField::Host ? ServerBlockField::Host
                                                                                      : ServerBlockField::Port);
                 return false;
-            case DatabasePageField::DatabaseList: return refuseWith(message, databases_);
-            case DatabasePageField::NewDatabaseName: return refuseWith(message, new_name_);
-            case DatabasePageField::Choice: return refuseWith(message, existing_);
+            case DatabasePageField::DatabaseList:
+                return refuseWith(message, databases_);
+            case DatabasePageField::NewDatabaseName:
+                return refuseWith(message, new_name_);
+            case DatabasePageField::Choice:
+                return refuseWith(message, existing_);
         }
     }
     task().destination = result.value().server;

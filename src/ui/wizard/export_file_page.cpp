@@ -1,5 +1,5 @@
-#include "ui/prompter.h"
 #include "ui/wizard/export_file_page.h"
+#include "ui/prompter.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -21,7 +21,9 @@ namespace keelvault::ui {
 
 namespace {
 
-QString qs(const std::string& text) { return QString::fromStdString(text); }
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 }  // namespace
 
@@ -137,9 +139,9 @@ bool ExportFileContent::accept() {
     texts.column_names_on_top = column_names_->isChecked();
     const auto result = checkExportPage(texts);
     if (!result) {
-        return refuseWith(result.failure().message,
-                          result.failure().focus == ExportField::FileType ? static_cast<QWidget*>(type_)
-                                                                          : static_cast<QWidget*>(directory_));
+        return refuseWith(result.failure().message, result.failure().focus == ExportField::FileType
+                                                        ? static_cast<QWidget*>(type_)
+                                                        : static_cast<QWidget*>(directory_));
     }
     task().export_options = result.value();
     return true;

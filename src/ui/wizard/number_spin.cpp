@@ -15,11 +15,17 @@ NumberSpin::NumberSpin(int low, int high, int max_length, QWidget* parent)
     setKeyboardTracking(true);
 }
 
-QString NumberSpin::text() const { return lineEdit()->text(); }
+QString NumberSpin::text() const {
+    return lineEdit()->text();
+}
 
-void NumberSpin::setText(const QString& text) { lineEdit()->setText(text.left(max_length_)); }
+void NumberSpin::setText(const QString& text) {
+    lineEdit()->setText(text.left(max_length_));
+}
 
-void NumberSpin::setNumber(int value) { setText(QString::number(value)); }
+void NumberSpin::setNumber(int value) {
+    setText(QString::number(value));
+}
 
 void NumberSpin::stepBy(int steps) {
     const auto value = numberTextValue(text().toStdString());

@@ -21,7 +21,9 @@ bool PageContent::leave() {
     return accept();
 }
 
-Prompter& PageContent::prompter() const { return context_.prompter; }
+Prompter& PageContent::prompter() const {
+    return context_.prompter;
+}
 
 bool PageContent::refuseWith(const std::string& message, QWidget* focus) {
     prompter().warn(QString::fromStdString(message));

@@ -20,11 +20,17 @@ WizardPageHost::WizardPageHost(PageContent* content, QWidget* parent) : QWizardP
     setTitle(content->title());
 }
 
-void WizardPageHost::initializePage() { content_->enter(); }
+void WizardPageHost::initializePage() {
+    content_->enter();
+}
 
-bool WizardPageHost::validatePage() { return content_->leave(); }
+bool WizardPageHost::validatePage() {
+    return content_->leave();
+}
 
-void WizardPageHost::cleanupPage() { content_->leaveBack(); }
+void WizardPageHost::cleanupPage() {
+    content_->leaveBack();
+}
 
 TabPageHost::TabPageHost(PageContent* content, QWidget* parent) : QWidget(parent), content_(content) {
     embed(this, content);

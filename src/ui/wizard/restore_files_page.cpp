@@ -18,7 +18,9 @@ namespace keelvault::ui {
 
 namespace {
 
-QString qs(const std::string& text) { return QString::fromStdString(text); }
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 }  // namespace
 
@@ -53,8 +55,8 @@ RestoreFilesContent::RestoreFilesContent(PageContext& context, PageMode mode, QW
     layout->addWidget(file_error_);
 
     if (!editable()) {
-        for (QWidget* w : std::initializer_list<QWidget*>{add_, remove_, remove_all_, up_, down_, sql_error_,
-                                                          file_error_}) {
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{add_, remove_, remove_all_, up_, down_, sql_error_, file_error_}) {
             w->setEnabled(false);
         }
     }
@@ -80,9 +82,9 @@ void RestoreFilesContent::showFiles(const std::vector<int>& selected) {
     list_->clear();
     for (size_t i = 0; i < files_.size(); ++i) {
         const CRestoreFile& file = files_[i];
-        auto* item = new QTreeWidgetItem(list_, {QString::number(i + 1), qs(file.file_name), qs(file.full_path),
-                                                 qs(restoreFileSizeText(file.size)),
-                                                 qs(restoreFileTimeText(file, context().options))});
+        auto* item = new QTreeWidgetItem(
+            list_, {QString::number(i + 1), qs(file.file_name), qs(file.full_path), qs(restoreFileSizeText(file.size)),
+                    qs(restoreFileTimeText(file, context().options))});
         item->setIcon(0, uiIcon(file.kind == 1 ? QStringLiteral("gzip_file") : QStringLiteral("sql_file")));
         item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
         item->setTextAlignment(4, Qt::AlignCenter);

@@ -20,17 +20,23 @@ namespace keelvault::ui {
 namespace {
 
 // The order of the radio buttons on the page.
-constexpr std::array<int, 6> kShownOrder = {kScheduleManual,     kScheduleTimeInterval, kScheduleEveryDay,
-                                            kScheduleEveryWeek,  kScheduleEveryMonth,   kScheduleSpecialDate};
+constexpr std::array<int, 6> kShownOrder = {kScheduleManual,    kScheduleTimeInterval, kScheduleEveryDay,
+                                            kScheduleEveryWeek, kScheduleEveryMonth,   kScheduleSpecialDate};
 
 const char* kindCaption(int kind) {
     switch (kind) {
-        case kScheduleManual: return "Manual";
-        case kScheduleTimeInterval: return "Time Interval";
-        case kScheduleEveryDay: return "Every Day";
-        case kScheduleEveryWeek: return "Every Week";
-        case kScheduleEveryMonth: return "Every Month";
-        default: return "Special Date";
+        case kScheduleManual:
+            return "Manual";
+        case kScheduleTimeInterval:
+            return "Time Interval";
+        case kScheduleEveryDay:
+            return "Every Day";
+        case kScheduleEveryWeek:
+            return "Every Week";
+        case kScheduleEveryMonth:
+            return "Every Month";
+        default:
+            return "Special Date";
     }
 }
 
@@ -103,7 +109,9 @@ void ScheduleContent::openSettings(int kind) {
         case kScheduleTimeInterval:
             dialog = std::make_unique<IntervalSettingsDialog>(working_, prompter(), window());
             break;
-        case kScheduleEveryDay: dialog = std::make_unique<EveryDaySettingsDialog>(working_, prompter(), window()); break;
+        case kScheduleEveryDay:
+            dialog = std::make_unique<EveryDaySettingsDialog>(working_, prompter(), window());
+            break;
         case kScheduleEveryWeek:
             dialog = std::make_unique<DaysSettingsDialog>(false, working_, prompter(), window());
             break;

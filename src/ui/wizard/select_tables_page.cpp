@@ -21,9 +21,13 @@ namespace keelvault::ui {
 
 namespace {
 
-QIcon kindIcon(uint8_t kind) { return uiIcon(kind == 2 ? QStringLiteral("view") : QStringLiteral("table")); }
+QIcon kindIcon(uint8_t kind) {
+    return uiIcon(kind == 2 ? QStringLiteral("view") : QStringLiteral("table"));
+}
 
-QString itemText(const CTableItem& table) { return QString::fromStdString(tableItemText(table.table, table.kind)); }
+QString itemText(const CTableItem& table) {
+    return QString::fromStdString(tableItemText(table.table, table.kind));
+}
 
 }  // namespace
 
@@ -66,8 +70,8 @@ SelectTablesContent::SelectTablesContent(PageContext& context, PageMode mode, QW
     grid->setColumnStretch(2, 1);
 
     if (!editable()) {
-        for (QWidget* w : std::initializer_list<QWidget*>{databases_, source_, add_, add_all_, remove_, remove_all_,
-                                                          refresh_}) {
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{databases_, source_, add_, add_all_, remove_, remove_all_, refresh_}) {
             w->setEnabled(false);
         }
     }

@@ -19,8 +19,12 @@ namespace keelvault::ui {
 
 namespace {
 
-QString qs(const std::string& text) { return QString::fromStdString(text); }
-std::string ss(const QString& text) { return text.toStdString(); }
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
+std::string ss(const QString& text) {
+    return text.toStdString();
+}
 
 QLineEdit* readOnlyLine(QWidget* parent) {
     auto* edit = new QLineEdit(parent);
@@ -30,8 +34,7 @@ QLineEdit* readOnlyLine(QWidget* parent) {
 
 }  // namespace
 
-ServerBlock::ServerBlock(PageContext& context, const QString& caption, bool view, bool show_database,
-                         QWidget* parent)
+ServerBlock::ServerBlock(PageContext& context, const QString& caption, bool view, bool show_database, QWidget* parent)
     : QGroupBox(caption, parent), context_(context), view_(view) {
     auto* form = new QFormLayout(this);
     if (view_) {
@@ -87,7 +90,9 @@ ServerBlock::ServerBlock(PageContext& context, const QString& caption, bool view
     connect(test_, &QPushButton::clicked, this, &ServerBlock::testConnection);
 }
 
-QLineEdit* ServerBlock::portField() const { return port_ ? port_->edit() : port_view_; }
+QLineEdit* ServerBlock::portField() const {
+    return port_ ? port_->edit() : port_view_;
+}
 
 void ServerBlock::fillConnections() {
     connections_->clear();
@@ -138,10 +143,18 @@ std::optional<CServerSettings> ServerBlock::validated() {
 
 void ServerBlock::focusField(ServerBlockField field) {
     switch (field) {
-        case ServerBlockField::Host: host_->setFocus(); return;
-        case ServerBlockField::Port: portField()->setFocus(); return;
-        case ServerBlockField::User: user_->setFocus(); return;
-        case ServerBlockField::Password: password_->setFocus(); return;
+        case ServerBlockField::Host:
+            host_->setFocus();
+            return;
+        case ServerBlockField::Port:
+            portField()->setFocus();
+            return;
+        case ServerBlockField::User:
+            user_->setFocus();
+            return;
+        case ServerBlockField::Password:
+            password_->setFocus();
+            return;
         case ServerBlockField::None:
             if (test_) test_->setFocus();
             return;

@@ -24,8 +24,7 @@ class NumberSpin;
 class ServerBlock : public QGroupBox {
     Q_OBJECT
 public:
-    ServerBlock(PageContext& context, const QString& caption, bool view, bool show_database,
-                QWidget* parent = nullptr);
+    ServerBlock(PageContext& context, const QString& caption, bool view, bool show_database, QWidget* parent = nullptr);
 
     void showServer(const CServerSettings& server);
     ServerBlockTexts texts() const;

@@ -25,10 +25,18 @@ struct CallState {
 
 }  // namespace
 
-int ServerCallRunner::cancelWindowDelay() { return g_cancel_delay_ms; }
-void ServerCallRunner::setCancelWindowDelay(int milliseconds) { g_cancel_delay_ms = milliseconds; }
-unsigned ServerCallRunner::timeoutSeconds() { return g_timeout_seconds; }
-void ServerCallRunner::setTimeoutSeconds(unsigned seconds) { g_timeout_seconds = seconds; }
+int ServerCallRunner::cancelWindowDelay() {
+    return g_cancel_delay_ms;
+}
+void ServerCallRunner::setCancelWindowDelay(int milliseconds) {
+    g_cancel_delay_ms = milliseconds;
+}
+unsigned ServerCallRunner::timeoutSeconds() {
+    return g_timeout_seconds;
+}
+void ServerCallRunner::setTimeoutSeconds(unsigned seconds) {
+    g_timeout_seconds = seconds;
+}
 
 bool ServerCallRunner::runErased(QWidget* parent, const QString& what, std::function<void(ServerCallControl&)> call) {
     auto state = std::make_shared<CallState>(g_timeout_seconds);

@@ -29,9 +29,8 @@ public:
     static std::optional<Result> run(QWidget* parent, const QString& what,
                                      std::function<Result(ServerCallControl&)> call) {
         auto slot = std::make_shared<std::optional<Result>>();
-        const bool finished = runErased(parent, what, [call = std::move(call), slot](ServerCallControl& control) {
-            *slot = call(control);
-        });
+        const bool finished = runErased(
+            parent, what, [call = std::move(call), slot](ServerCallControl& control) { *slot = call(control); });
         if (!finished) return std::nullopt;
         return std::move(*slot);
     }

@@ -29,7 +29,9 @@ CServerSettings& ServerPageContent::server() const {
     return role_ == ServerPageRole::Source ? task().source : task().destination;
 }
 
-void ServerPageContent::load() { block_->showServer(server()); }
+void ServerPageContent::load() {
+    block_->showServer(server());
+}
 
 bool ServerPageContent::accept() {
     auto value = block_->validated();

@@ -11,18 +11,26 @@ namespace keelvault::ui {
 
 namespace {
 
-QString connectingText() { return QObject::tr("Connecting to the MySQL server..."); }
-QString loadingText() { return QObject::tr("Reading the databases and tables of the MySQL server..."); }
+QString connectingText() {
+    return QObject::tr("Connecting to the MySQL server...");
+}
+QString loadingText() {
+    return QObject::tr("Reading the databases and tables of the MySQL server...");
+}
 
 // True when the call went through; otherwise the failure has been reported.
 bool reported(const ServerCallError& error, Prompter& prompter, QWidget* parent) {
     switch (error.failure) {
-        case ServerCallFailure::None: return true;
-        case ServerCallFailure::Connect: showConnectionFailure(prompter, error.number, error.text, parent); break;
+        case ServerCallFailure::None:
+            return true;
+        case ServerCallFailure::Connect:
+            showConnectionFailure(prompter, error.number, error.text, parent);
+            break;
         case ServerCallFailure::UseDatabase:
             prompter.fail(QString::fromStdString(useDatabaseFailedText(error.number, error.text)));
             break;
-        case ServerCallFailure::Cancelled: break;
+        case ServerCallFailure::Cancelled:
+            break;
     }
     return false;
 }
@@ -36,7 +44,8 @@ std::optional<ServerCatalogue> catalogueOf(std::optional<CatalogueLoad> load, Pr
 
 void testConnectionAndReport(const CServerSettings& settings, Prompter& prompter, QWidget* parent) {
     const auto test = ServerCallRunner::run<ConnectionTest>(
-        parent, connectingText(), [settings](ServerCallControl& control) { return testServerConnection(settings, control); });
+        parent, connectingText(),
+        [settings](ServerCallControl& control) { return testServerConnection(settings, control); });
     if (!test || !reported(test->error, prompter, parent)) return;
     prompter.inform(QString::fromStdString(connectSucceededDialogText(test->version)));
 }

@@ -1,5 +1,5 @@
-#include "ui/prompter.h"
 #include "ui/wizard/source_database_page.h"
+#include "ui/prompter.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
@@ -39,7 +39,9 @@ SourceDatabaseContent::SourceDatabaseContent(PageContext& context, PageMode mode
     databases_->setRefill([this] { refillDatabases(); });
 }
 
-void SourceDatabaseContent::refillDatabases() { refillDatabaseList(*block_, *databases_, context()); }
+void SourceDatabaseContent::refillDatabases() {
+    refillDatabaseList(*block_, *databases_, context());
+}
 
 void SourceDatabaseContent::load() {
     block_->showServer(task().source);

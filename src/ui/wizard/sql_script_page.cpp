@@ -33,7 +33,9 @@ SqlScriptContent::SqlScriptContent(PageContext& context, PageMode mode, QWidget*
     connect(from_file_, &QPushButton::clicked, this, &SqlScriptContent::addFromFile);
 }
 
-void SqlScriptContent::load() { edit_->setPlainText(QString::fromStdString(scriptEditText(task().script))); }
+void SqlScriptContent::load() {
+    edit_->setPlainText(QString::fromStdString(scriptEditText(task().script)));
+}
 
 void SqlScriptContent::addFromFile() {
     const QString name = context().chooser.openFile(window(), tr("SQL Files (*.sql)"));

@@ -134,8 +134,10 @@ TEST(ViewTexts, BackupFileSettings) {
 
 TEST(ViewTexts, BufferExportAndRestoreRows) {
     EXPECT_EQ(bufferViewText(CBufferOptions{0, 200}), "None");
-    EXPECT_EQ(bufferViewText(CBufferOptions{1, 500}), "Store 500 records in the buffer (Be applicable to the large database)");
-    EXPECT_EQ(bufferViewText(CBufferOptions{2, 200}), "Store all records in the buffer (Be applicable to the small database)");
+    EXPECT_EQ(bufferViewText(CBufferOptions{1, 500}),
+              "Store 500 records in the buffer (Be applicable to the large database)");
+    EXPECT_EQ(bufferViewText(CBufferOptions{2, 200}),
+              "Store all records in the buffer (Be applicable to the small database)");
 
     EXPECT_EQ(exportTypeViewText(1), "CSV File  (Table Export)");
     EXPECT_EQ(exportTypeViewText(4), "TEXT File  (Table Export)");
