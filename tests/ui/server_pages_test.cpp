@@ -257,13 +257,17 @@ TEST_F(ConnectionTestTest, CancelGivesUpOnASilentServer) {
 class CatalogueLoadingTest : public ServerPageTest {
 protected:
     static inline std::string sample = "kv_pages_sakila";
-    std::string locked = "kv_pages_locked";
-    std::string user = "kv_pages_user";
+    // Each test runs in a process of its own, at the same time as others.
+    std::string locked = "kv_pages_locked_" + std::to_string(getpid());
+    std::string user = "kv_pages_user_" + std::to_string(getpid());
     MySqlSession admin;
 
     void SetUp() override {
         KEELVAULT_REQUIRE_SERVER(1);
         ASSERT_TRUE(admin.open(testServerSettings(1)));
+        // One process loads the sample; the others wait for it.
+        std::string locked_load;
+        ASSERT_TRUE(admin.queryValue("SELECT GET_LOCK('kv_pages_sample_load', 900)", locked_load) && locked_load == "1");
         std::string exists;
         if (!admin.queryValue("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA='" + sample + "'",
                               exists) ||
@@ -278,6 +282,7 @@ protected:
                 ASSERT_EQ(std::system(command.c_str()), 0);
             }
         }
+        admin.execute("DO RELEASE_LOCK('kv_pages_sample_load')");
         for (const std::string& sql :
              {"DROP DATABASE IF EXISTS `" + locked + "`", "CREATE DATABASE `" + locked + "`",
               "CREATE TABLE `" + locked + "`.secret (id INT)", "DROP USER IF EXISTS '" + user + "'@'%'",

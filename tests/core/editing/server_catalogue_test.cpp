@@ -52,7 +52,8 @@ class CatalogueServer : public ::testing::Test {
 protected:
     std::string db = "kv_catalogue_" + std::to_string(getpid());
     std::string locked = db + "_locked";
-    std::string user = "kv_catalogue_user";
+    // Each test runs in a process of its own, at the same time as others.
+    std::string user = "kv_catalogue_" + std::to_string(getpid()) + "_user";
     MySqlSession admin;
 
     void SetUp() override {
