@@ -1,5 +1,6 @@
 #include <signal.h>
 
+#include <cstdio>
 #include <iostream>
 #include <mutex>
 
@@ -8,6 +9,7 @@
 #include "core/platform/data_folder.h"
 #include "core/platform/service_probe.h"
 #include "core/scheduler/display_text.h"
+#include "core/scheduler/run_hook.h"
 #include "core/scheduler/task_server.h"
 
 namespace keelvault::cli {
@@ -55,7 +57,22 @@ int runService(const Paths& args, const EngineSetup& setup) {
         if (!ok) std::cerr << "keelvault-cli service: failed to save " << args.tasks_file.string() << std::endl;
         return ok;
     };
-    env.run_finished = [&save](CTask&, const RunOutcome&) { save(); };
+    // One line per run on standard error, so the journal of the unit tells
+    // how every scheduled run went.
+    env.run_finished = [&save, &out_mutex](CTask& task, const RunOutcome& outcome) {
+        save();
+        std::string name;
+        {
+            std::lock_guard task_lock(task.mutex());
+            name = task.name;
+        }
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.1f", outcome.seconds);
+        std::lock_guard out_lock(out_mutex);
+        std::cerr << "keelvault-cli service: task \"" << name << "\" " << runResultName(outcome) << ", "
+                  << outcome.error_lines << (outcome.error_lines == 1 ? " error, " : " errors, ") << seconds << " s"
+                  << (outcome.first_error.empty() ? "" : ": " + outcome.first_error) << std::endl;
+    };
     env.save_task_list = save;
 
     addStoredTasks(list, server);

@@ -409,6 +409,10 @@ TEST(CliService, RunsRequestedTaskAndEndsInOrderOnSigterm) {
     ASSERT_EQ(kill(pid, SIGTERM), 0);
     EXPECT_EQ(waitExit(pid, std::chrono::seconds(15)), 0) << readFile(home / "service.out");
     EXPECT_FALSE(serviceLockHeld(data));
+    // One line per finished run for the journal: task, result, errors, duration.
+    const std::string out = readFile(home / "service.out");
+    EXPECT_NE(out.find("keelvault-cli service: task \"now\" success, 0 errors, "), std::string::npos) << out;
+    EXPECT_EQ(out.find("keelvault-cli service: task \"later\""), std::string::npos) << out;
 
     CTaskList saved;
     ASSERT_TRUE(loadTaskList(tasksFilePath(data), saved));

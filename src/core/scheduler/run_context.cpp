@@ -36,7 +36,7 @@ RunContext::RunContext(CTask& task, TaskEnvironment& env, std::stop_token stop, 
     : task_(task), env_(env), stop_(std::move(stop)), connections_(connections) {}
 
 void RunContext::log(uint8_t level, const std::string& text) {
-    if (level == kLogError) ++error_lines_;
+    if (level == kLogError && error_lines_++ == 0) first_error_ = text;
     env_.log(task_, level, text);
 }
 

@@ -45,8 +45,9 @@ public:
     std::stop_token stopToken() const { return stop_; }
 
     void log(uint8_t level, const std::string& text);
-    // Error lines logged through this context so far.
+    // Error lines logged through this context so far, and the first one.
     int errorLines() const { return error_lines_; }
+    const std::string& firstError() const { return first_error_; }
     TaskTime now() const;
 
     // Register every connection right after mysql_init and unregister it
@@ -60,6 +61,7 @@ private:
     std::stop_token stop_;
     ConnectionRegistry& connections_;
     int error_lines_ = 0;  // the engine's own thread only
+    std::string first_error_;
 };
 
 }  // namespace keelvault

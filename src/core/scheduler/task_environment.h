@@ -29,6 +29,8 @@ using Engine = std::function<EngineResult(RunContext&)>;
 struct RunOutcome {
     EngineResult result = EngineResult::Failed;
     int error_lines = 0;
+    std::string first_error;  // the text of the first error line, if any
+    double seconds = 0;       // from "Running..." to the end of the run
 };
 
 // What workers need from the application: data folder, options, the service

@@ -1,10 +1,12 @@
 #include "core/scheduler/worker.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <string>
 
 #include "core/scheduler/retention.h"
+#include "core/scheduler/run_hook.h"
 #include "core/scheduler/schedule.h"
 #include "core/scheduler/task_server.h"
 
@@ -142,23 +144,31 @@ private:
         }
         env_.applyLogSizeLimit(task_);
         env_.log(task_, kLogInfo, "Running...");
-        if (stopRequested()) return canceled(0);
+        if (stopRequested()) return canceled(RunOutcome{EngineResult::Canceled, 0, {}, 0});
 
         RunOutcome outcome;
         RunContext context(task_, env_, stop_, state_.connections);
+        const auto started = std::chrono::steady_clock::now();
+        auto outcomeOf = [&](EngineResult result, int extra_errors, const std::string& error) {
+            RunOutcome o;
+            o.result = result;
+            o.error_lines = context.errorLines() + extra_errors;
+            o.first_error = context.firstError().empty() ? error : context.firstError();
+            o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            return o;
+        };
         try {
-            outcome.result = state_.engine ? state_.engine(context) : EngineResult::Failed;
-            outcome.error_lines = context.errorLines();
+            outcome = outcomeOf(state_.engine ? state_.engine(context) : EngineResult::Failed, 0, {});
         } catch (const std::exception& e) {
             failed(e.what());
-            finished({EngineResult::Failed, context.errorLines() + 1});
+            finished(outcomeOf(EngineResult::Failed, 1, e.what()));
             return false;
         } catch (...) {
             failed("unknown exception");
-            finished({EngineResult::Failed, context.errorLines() + 1});
+            finished(outcomeOf(EngineResult::Failed, 1, "unknown exception"));
             return false;
         }
-        if (outcome.result == EngineResult::Canceled) return canceled(outcome.error_lines);
+        if (outcome.result == EngineResult::Canceled) return canceled(outcome);
 
         task_.status = task_.schedule.kind != kScheduleManual ? kStatusWaiting : kStatusIdle;
         if (outcome.result == EngineResult::Finished) env_.log(task_, kLogInfo, "Finished");
@@ -175,15 +185,35 @@ private:
         return TaskServer::shouldContinue(task_);
     }
 
-    bool canceled(int error_lines) {
+    bool canceled(RunOutcome outcome) {
         env_.log(task_, kLogWarning, "User canceled!");
         task_.status = kStatusIdle;
-        finished({EngineResult::Canceled, error_lines});
+        outcome.result = EngineResult::Canceled;
+        finished(outcome);
         return false;
     }
 
     void finished(const RunOutcome& outcome) {
         if (env_.run_finished) env_.run_finished(task_, outcome);
+        runHook(outcome);
+    }
+
+    // The command of the settings file, if any, with what the run did; read
+    // anew after each run so that a changed file takes effect at once.
+    void runHook(const RunOutcome& outcome) {
+        const RunHookSettings settings = loadRunHookSettings(env_.data_folder);
+        if (settings.command.empty()) return;
+        RunHookFacts facts;
+        {
+            std::lock_guard lock(task_.mutex());
+            facts.task_name = task_.name;
+            facts.log_file = logFilePath(env_.logsFolder(), task_.log_name);
+        }
+        facts.result = runResultName(outcome);
+        facts.errors = outcome.error_lines;
+        facts.first_error = outcome.first_error;
+        facts.seconds = outcome.seconds;
+        if (const auto warning = runRunHook(settings, facts)) env_.log(task_, kLogWarning, *warning);
     }
 
     std::stop_token stop_;
