@@ -15,6 +15,7 @@
 #include "core/engine/mysql_session.h"
 #include "page_fixture.h"
 #include "support/sample_database.h"
+#include "support/silent_port.h"
 #include "support/test_support.h"
 #include "ui/dialogs/connection_failed_dialog.h"
 #include "ui/dialogs/server_dialog.h"
@@ -31,27 +32,7 @@ using ui::PageMode;
 using ui::ServerPageContent;
 using ui::ServerPageRole;
 
-// A port that accepts connections and never answers.
-class SilentPort {
-public:
-    SilentPort() {
-        fd_ = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(fd_, 8);
-        socklen_t length = sizeof address;
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-    }
-    ~SilentPort() { close(fd_); }
-    int port() const { return port_; }
-
-private:
-    int fd_ = -1;
-    int port_ = 0;
-};
+using test::SilentPort;
 
 int closedPort() {
     SilentPort reserved;

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "core/engine/mysql_session.h"
+#include "support/silent_port.h"
 #include "support/test_support.h"
 
 namespace keelvault {
@@ -17,27 +18,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A port that accepts connections and never says a word.
-class SilentPort {
-public:
-    SilentPort() {
-        fd_ = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(fd_, 8);
-        socklen_t length = sizeof address;
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-    }
-    ~SilentPort() { close(fd_); }
-    int port() const { return port_; }
-
-private:
-    int fd_ = -1;
-    int port_ = 0;
-};
+using test::SilentPort;
 
 CServerSettings local(int port) {
     CServerSettings settings;

@@ -444,6 +444,21 @@ TEST(BackupFailures, EarlyEndsAreLoggedAndRecordNothing) {
 // A disk that fills up in the middle of a table: the write failure is logged
 // with the path, that file is abandoned and left out of the record, and the
 // run goes on with the next file.
+// Runs the backup while no file of the process may grow past `bytes`, as on
+// a disk that fills: writes past the limit fail.
+EngineResult runWithFileSizeLimit(BackupHarness& h, rlim_t bytes) {
+    rlimit old_limit{};
+    EXPECT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+    const auto old_handler = signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = old_limit;
+    limit.rlim_cur = bytes;
+    EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const EngineResult result = h.run();
+    setrlimit(RLIMIT_FSIZE, &old_limit);
+    signal(SIGXFSZ, old_handler);
+    return result;
+}
+
 TEST(BackupFailures, FullDiskMidTableAbandonsThatFile) {
     KEELVAULT_REQUIRE_SERVER(1);
     ASSERT_TRUE(
@@ -458,15 +473,7 @@ TEST(BackupFailures, FullDiskMidTableAbandonsThatFile) {
     h.task.backup_options.gzip = 1;
 
     // Files may not grow past 256 KB while the run writes; writes past it fail.
-    rlimit old_limit{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
-    const auto old_handler = signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = old_limit;
-    limit.rlim_cur = 256 * 1024;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-    const EngineResult result = h.run();
-    setrlimit(RLIMIT_FSIZE, &old_limit);
-    signal(SIGXFSZ, old_handler);
+    const EngineResult result = runWithFileSizeLimit(h, 256 * 1024);
 
     EXPECT_EQ(result, EngineResult::Finished);
     const std::string big = (h.outDir() / "big.sql").string();
@@ -612,15 +619,7 @@ TEST(BackupFailures, SameFileBackupThatFillsTheDiskKeepsTheLastBackup) {
     const std::string good = test::readFile(file);
     ASSERT_GT(good.size(), 256u * 1024u);
 
-    rlimit old_limit{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
-    const auto old_handler = signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = old_limit;
-    limit.rlim_cur = 256 * 1024;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-    const EngineResult result = h.run();
-    setrlimit(RLIMIT_FSIZE, &old_limit);
-    signal(SIGXFSZ, old_handler);
+    const EngineResult result = runWithFileSizeLimit(h, 256 * 1024);
 
     EXPECT_EQ(result, EngineResult::Finished);
     EXPECT_EQ(h.errors().back(), "The backup file is not complete; the last complete backup is kept - " + file.string());

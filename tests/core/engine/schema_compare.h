@@ -12,39 +12,21 @@
 
 #include "core/engine/mysql_session.h"
 #include "core/engine/sql_quote.h"
+#include "script_engine_harness.h"
 #include "support/test_support.h"
 
 namespace keelvault::test {
-
-// Every row of a query, its columns joined by '|'; NULL as "<NULL>".
-inline std::vector<std::string> schemaRows(MySqlSession& session, const std::string& sql) {
-    std::vector<std::string> rows;
-    ResultPtr result = session.storeQuery(sql);
-    EXPECT_TRUE(result) << sql << ": " << session.errorText();
-    if (!result) return rows;
-    const unsigned fields = mysql_num_fields(result.get());
-    while (MYSQL_ROW row = mysql_fetch_row(result.get())) {
-        const unsigned long* lengths = mysql_fetch_lengths(result.get());
-        std::string line;
-        for (unsigned i = 0; i < fields; ++i) {
-            if (i) line += '|';
-            line += row[i] ? std::string(row[i], lengths[i]) : "<NULL>";
-        }
-        rows.push_back(line);
-    }
-    return rows;
-}
 
 // What a database holds besides rows, one text per object.
 inline std::vector<std::string> schemaOf(MySqlSession& session, const std::string& database) {
     const std::string db = "'" + escapeStringLiteral(database) + "'";
     std::vector<std::string> all;
     auto add = [&](const std::string& kind, const std::string& sql) {
-        for (const std::string& row : schemaRows(session, sql)) all.push_back(kind + ": " + row);
+        for (const std::string& row : queryRows(session, sql)) all.push_back(kind + ": " + row);
     };
     add("database", "SELECT DEFAULT_CHARACTER_SET_NAME, DEFAULT_COLLATION_NAME FROM information_schema.SCHEMATA "
                     "WHERE SCHEMA_NAME=" + db);
-    for (const std::string& table : schemaRows(session, "SELECT TABLE_NAME FROM information_schema.TABLES WHERE "
+    for (const std::string& table : queryRows(session, "SELECT TABLE_NAME FROM information_schema.TABLES WHERE "
                                                         "TABLE_SCHEMA=" + db + " AND TABLE_TYPE<>'VIEW' "
                                                         "ORDER BY TABLE_NAME")) {
         add("table", "SHOW CREATE TABLE " + quoteName(database, true) + "." + quoteName(table, true));
