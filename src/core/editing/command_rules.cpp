@@ -66,8 +66,9 @@ bool commandEnabled(TaskCommand command, const CommandState& state) {
             return free && task && task->task_type >= kTypeBackupToFiles && task->task_type <= kTypeBackupToDatabase;
         }
         case TaskCommand::BackupsList: {
+            // Only looks while the service runs: its Create Restore is off then.
             const TaskFacts* task = single(state);
-            return free && task && task->task_type == kTypeBackupToFiles;
+            return task && task->task_type == kTypeBackupToFiles;
         }
     }
     return false;

@@ -53,7 +53,8 @@ TEST(CommandRules, TheServiceDisablesEveryChangeButNotTheViews) {
     for (int i = 0; i < kTaskCommandCount; ++i) {
         const auto command = static_cast<TaskCommand>(i);
         const bool view_only = command == TaskCommand::SelectAll || command == TaskCommand::ViewLog ||
-                               command == TaskCommand::Properties || command == TaskCommand::SaveAs;
+                               command == TaskCommand::Properties || command == TaskCommand::SaveAs ||
+                               command == TaskCommand::BackupsList;
         EXPECT_EQ(commandEnabled(command, state), view_only) << i;
     }
 }
