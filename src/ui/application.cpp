@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <fstream>
 
+#include "core/editing/options_rules.h"
 #include "core/editing/task_list_service.h"
 #include "core/engine/engines.h"
 #include "core/model/server_list_file.h"
@@ -31,6 +32,7 @@
 #include "ui/platform/single_instance.h"
 #include "ui/prompter.h"
 #include "ui/task_list_view.h"
+#include "ui/wizard/file_chooser.h"
 
 namespace keelvault::ui {
 
@@ -59,6 +61,7 @@ Application::Application(Prompter& prompter, ApplicationHooks hooks, QObject* pa
     if (!hooks_.service_rights) hooks_.service_rights = [] { return userMayInstallService(); };
     if (hooks_.instance_name.isEmpty()) hooks_.instance_name = SingleInstance::defaultName();
     if (hooks_.program_path.isEmpty()) hooks_.program_path = QCoreApplication::applicationFilePath();
+    if (!hooks_.file_chooser) hooks_.file_chooser = std::make_shared<QtFileChooser>();
 }
 
 Application::~Application() {
@@ -200,15 +203,18 @@ bool Application::saveOptions() {
 }
 
 void Application::applyOptions(const CSystemOptions& options) {
-    options_ = options;
-    if (options_.default_backup_folder.empty()) {
-        options_.default_backup_folder = (backupDataFolderPath(data_folder_) / "").string();
-    }
+    options_ = confirmedOptions(options, data_folder_);
     saveOptions();
     applyAutostart(options_.auto_run == 1, hooks_.program_path);
     registerHotKey();
-    if (window_) window_->taskView()->refreshRows();
+    // The display formats show at once in the list and the clock.
+    if (window_) {
+        window_->taskView()->refreshRows();
+        window_->updateClock();
+    }
 }
+
+bool Application::saveServers() { return saveServerList(serverListFilePath(data_folder_), servers_); }
 
 bool Application::saveTaskList() {
     if (service_running_) return false;

@@ -12,14 +12,13 @@
 #include <QToolButton>
 #include <QWindowStateChangeEvent>
 
-#include "core/model/server_list_file.h"
-#include "core/platform/data_folder.h"
 #include "core/scheduler/schedule.h"
 #include "ui/application.h"
 #include "ui/dialogs/server_manager_dialog.h"
 #include "ui/icons.h"
 #include "ui/platform/help.h"
 #include "ui/prompter.h"
+#include "ui/sheet_commands.h"
 #include "ui/task_list_view.h"
 
 namespace keelvault::ui {
@@ -39,11 +38,11 @@ MainWindow::MainWindow(Application& app, QWidget* parent) : QMainWindow(parent),
     createMenus();
     createToolBar();
     setFrameHandler(FrameCommand::MySqlServers, [this] {
-        ServerManagerDialog manager(
-            app_.servers(), [this] { return saveServerList(serverListFilePath(app_.dataFolder()), app_.servers()); },
-            app_.prompter(), this);
+        ServerManagerDialog manager(app_.servers(), [this] { return app_.saveServers(); }, app_.prompter(), this);
         app_.prompter().runDialog(manager);
     });
+    // The wizard, the property sheets, the backups list and the options.
+    new SheetCommands(app_, *this);
 
     clock_ = new QLabel(QStringLiteral(" Sun, Jan 01, 2006 00:00:00 A.M "), this);
     clock_->setFixedWidth(256);
