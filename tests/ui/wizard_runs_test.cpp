@@ -170,6 +170,7 @@ protected:
 
 TEST_F(WizardRunTest, BackupToFilesThenRestoreByFilesGivesTheDatabaseBack) {
     const std::string original = contents(first, db);
+    ASSERT_NE(original.find("it's|2.50|"), std::string::npos) << original;
     const int backup = createAndRun(kTypeBackupToFiles, "files", [&](CTaskWizardSheet& w, TaskPage page) {
         if (page == TaskPage::SourceServer) fillServer(w.page<ui::ServerPageContent>()->block(), 1);
         if (page == TaskPage::ChooseDatabases) chooseOnlyOurDatabase(w.page<ui::ChooseDatabasesContent>());
@@ -237,16 +238,20 @@ TEST_F(WizardRunTest, ExportWritesAFilePerTable) {
     });
     ASSERT_GE(index, 0);
     EXPECT_EQ(server().copyTask(index).export_tables.size(), 3u);
-    std::vector<std::string> written;
+    std::vector<std::filesystem::path> written;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder_name)) {
-        if (entry.is_regular_file()) written.push_back(entry.path().filename().string());
+        if (entry.is_regular_file()) written.push_back(entry.path());
     }
-    std::sort(written.begin(), written.end());
+    std::sort(written.begin(), written.end(),
+              [](const auto& a, const auto& b) { return a.filename() < b.filename(); });
     ASSERT_EQ(written.size(), 3u);
-    EXPECT_NE(written[0].find("cheap"), std::string::npos);
-    EXPECT_NE(written[1].find("items"), std::string::npos);
-    EXPECT_NE(written[2].find("notes"), std::string::npos);
-    EXPECT_NE(readFile(folder_name + written[1]).find("it's"), std::string::npos);
+    EXPECT_NE(written[0].filename().string().find("cheap"), std::string::npos);
+    EXPECT_NE(written[1].filename().string().find("items"), std::string::npos);
+    EXPECT_NE(written[2].filename().string().find("notes"), std::string::npos);
+    const std::string items = readFile(written[1]);
+    // The CSV defaults: quoted fields, backslash escapes.
+    EXPECT_NE(items.find("\"1\",\"it\\'s\",\"2.50\""), std::string::npos) << items;
+    EXPECT_NE(items.find("\"2\",\"\",\"12.00\""), std::string::npos) << items;
 }
 
 TEST_F(WizardRunTest, ScriptRunsItsStatements) {
