@@ -56,7 +56,8 @@ Application::Application(Prompter& prompter, ApplicationHooks hooks, QObject* pa
       hooks_(std::move(hooks)),
       task_list_(std::make_unique<TaskListService>(server_, env_, [this] { return saveTaskList(); })) {
     if (!hooks_.tray_available) hooks_.tray_available = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
-    if (!hooks_.probe_service) hooks_.probe_service = [](const std::filesystem::path& f) { return probeServiceRunning(f); };
+    if (!hooks_.probe_service)
+        hooks_.probe_service = [](const std::filesystem::path& f) { return probeServiceRunning(f); };
     if (!hooks_.register_engines) hooks_.register_engines = [](TaskEnvironment& env) { registerBuiltinEngines(env); };
     if (!hooks_.service_rights) hooks_.service_rights = [] { return userMayInstallService(); };
     if (hooks_.instance_name.isEmpty()) hooks_.instance_name = SingleInstance::defaultName();
@@ -214,23 +215,28 @@ void Application::applyOptions(const CSystemOptions& options) {
     }
 }
 
-bool Application::saveServers() { return saveServerList(serverListFilePath(data_folder_), servers_); }
+bool Application::saveServers() {
+    return saveServerList(serverListFilePath(data_folder_), servers_);
+}
 
 bool Application::saveTaskList() {
     if (service_running_) return false;
     return server_.saveTasksTo(tasksFilePath(data_folder_));
 }
 
-bool Application::loginSet() const { return !options_.login_user.empty() || !options_.login_password.empty(); }
+bool Application::loginSet() const {
+    return !options_.login_user.empty() || !options_.login_password.empty();
+}
 
 bool Application::askLogin() {
-    LoginDialog dialog(options_.login_user, options_.login_password, window_ && window_->isVisible() ? window_.get()
-                                                                                                      : nullptr);
+    LoginDialog dialog(options_.login_user, options_.login_password,
+                       window_ && window_->isVisible() ? window_.get() : nullptr);
     return prompter_.runDialog(dialog) == QDialog::Accepted;
 }
 
 void Application::showTips() {
-    TipDialog dialog(options_, [this] { saveOptions(); }, window_.get());
+    TipDialog dialog(
+        options_, [this] { saveOptions(); }, window_.get());
     prompter_.runDialog(dialog);
 }
 

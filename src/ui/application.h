@@ -29,13 +29,13 @@ class SingleInstance;
 
 // What the application reaches outside itself; tests replace parts.
 struct ApplicationHooks {
-    std::function<bool()> tray_available;                                 // default: the desktop has a tray
-    std::function<bool(const std::filesystem::path&)> probe_service;      // default: the systemd unit / lock
-    std::function<void(TaskEnvironment&)> register_engines;               // default: the built-in engines
-    std::function<bool()> service_rights;                                 // default: systemd user-unit rights
-    QString instance_name;                                                // default: one name per user
-    QString program_path;                                                 // default: this program's file
-    std::shared_ptr<FileChooser> file_chooser;                            // default: Qt's file dialogs
+    std::function<bool()> tray_available;                             // default: the desktop has a tray
+    std::function<bool(const std::filesystem::path&)> probe_service;  // default: the systemd unit / lock
+    std::function<void(TaskEnvironment&)> register_engines;           // default: the built-in engines
+    std::function<bool()> service_rights;                             // default: systemd user-unit rights
+    QString instance_name;                                            // default: one name per user
+    QString program_path;                                             // default: this program's file
+    std::shared_ptr<FileChooser> file_chooser;                        // default: Qt's file dialogs
     bool splash = true;
 };
 

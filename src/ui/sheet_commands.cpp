@@ -19,7 +19,9 @@ namespace keelvault::ui {
 
 namespace {
 
-QString qtext(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString qtext(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 }  // namespace
 
@@ -34,9 +36,8 @@ SheetCommands::SheetCommands(Application& app, MainWindow& window) : QObject(&wi
 }
 
 SheetSetup SheetCommands::setup(int edit_index) {
-    return SheetSetup{app_.servers(),         [this] { return app_.saveServers(); }, app_.options(),
-                      app_.prompter(),        app_.fileChooser(),                    app_.taskList().taskNames(),
-                      edit_index};
+    return SheetSetup{app_.servers(),     [this] { return app_.saveServers(); }, app_.options(), app_.prompter(),
+                      app_.fileChooser(), app_.taskList().taskNames(),           edit_index};
 }
 
 int SheetCommands::singleSelection(bool warn) {

@@ -1,8 +1,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDialogButtonBox>
-#include <QMenu>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 
 #include "ui/dialogs/autorun_dialog.h"
@@ -277,7 +277,8 @@ TEST_F(StartupTest, FrameCommandsOpenHelpAndDialogs) {
     window.action(ui::FrameCommand::MySqlServers)->trigger();
     EXPECT_EQ(prompter.dialogs.back(), QStringLiteral("ServerManagerDialog"));
     // No command of the menus or the toolbar waits for code.
-    for (int i = 0; i < ui::kFrameCommandCount; ++i) EXPECT_TRUE(window.action(static_cast<ui::FrameCommand>(i))->isEnabled()) << i;
+    for (int i = 0; i < ui::kFrameCommandCount; ++i)
+        EXPECT_TRUE(window.action(static_cast<ui::FrameCommand>(i))->isEnabled()) << i;
     for (TaskCommand c : {TaskCommand::NewTask, TaskCommand::EditTask, TaskCommand::Properties,
                           TaskCommand::CreateRestore, TaskCommand::BackupsList}) {
         EXPECT_TRUE(window.taskView()->hasHandler(c)) << static_cast<int>(c);

@@ -26,7 +26,8 @@ using ui::CTaskPropertySheet;
 using ui::CTaskWizardSheet;
 using ui::PromptAnswer;
 
-const QString kDuplicateName = QStringLiteral("The task name is already existed!\nPlease choose a different task name.");
+const QString kDuplicateName =
+    QStringLiteral("The task name is already existed!\nPlease choose a different task name.");
 
 // A sheet's surroundings owned by the test.
 class SheetTest : public ::testing::Test {
@@ -38,8 +39,8 @@ protected:
     ScriptedChooser chooser;
 
     ui::SheetSetup setup(std::vector<std::string> names, int edit_index = -1) {
-        return ui::SheetSetup{servers, [this] { return ++server_saves > 0; }, options, prompter, chooser,
-                              std::move(names), edit_index};
+        return ui::SheetSetup{
+            servers, [this] { return ++server_saves > 0; }, options, prompter, chooser, std::move(names), edit_index};
     }
 };
 

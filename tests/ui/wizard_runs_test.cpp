@@ -54,7 +54,8 @@ protected:
         for (const std::string& sql : {
                  "CREATE DATABASE `" + db + "`",
                  "CREATE TABLE `" + db + "`.items (id INT PRIMARY KEY, name VARCHAR(40), price DECIMAL(8,2))",
-                 "INSERT INTO `" + db + "`.items VALUES (1,'it''s',2.50),(2,NULL,12.00),(3,'caf\xC3\xA9 \\\\ tab\\t',7)",
+                 "INSERT INTO `" + db +
+                     "`.items VALUES (1,'it''s',2.50),(2,NULL,12.00),(3,'caf\xC3\xA9 \\\\ tab\\t',7)",
                  "CREATE TABLE `" + db + "`.notes (id INT, body TEXT)",
                  "INSERT INTO `" + db + "`.notes VALUES (1,'line\\nbreak'),(2,'')",
                  "CREATE VIEW `" + db + "`.cheap AS SELECT id, name FROM `" + db + "`.items WHERE price < 10",
@@ -85,8 +86,9 @@ protected:
     // Rows of every table and the view, as text, for comparing two copies.
     static std::string contents(MySqlSession& session, const std::string& database) {
         std::string all;
-        for (const char* query : {"SELECT id, name, price FROM `%s`.items ORDER BY id",
-                                  "SELECT id, body FROM `%s`.notes ORDER BY id", "SELECT id, name FROM `%s`.cheap ORDER BY id"}) {
+        for (const char* query :
+             {"SELECT id, name, price FROM `%s`.items ORDER BY id", "SELECT id, body FROM `%s`.notes ORDER BY id",
+              "SELECT id, name FROM `%s`.cheap ORDER BY id"}) {
             std::string sql = query;
             sql.replace(sql.find("%s"), 2, database);
             ResultPtr result = session.storeQuery(sql);
@@ -242,8 +244,7 @@ TEST_F(WizardRunTest, ExportWritesAFilePerTable) {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder_name)) {
         if (entry.is_regular_file()) written.push_back(entry.path());
     }
-    std::sort(written.begin(), written.end(),
-              [](const auto& a, const auto& b) { return a.filename() < b.filename(); });
+    std::sort(written.begin(), written.end(), [](const auto& a, const auto& b) { return a.filename() < b.filename(); });
     ASSERT_EQ(written.size(), 3u);
     EXPECT_NE(written[0].filename().string().find("cheap"), std::string::npos);
     EXPECT_NE(written[1].filename().string().find("items"), std::string::npos);

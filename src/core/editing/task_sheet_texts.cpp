@@ -6,28 +6,42 @@ namespace keelvault {
 
 namespace {
 
-bool knownType(int type) { return type >= 1 && type <= 8; }
+bool knownType(int type) {
+    return type >= 1 && type <= 8;
+}
 
 // The summary's schedule names; the task list says "Minutes" for kind 5.
 const char* summaryScheduleName(int kind) {
     switch (kind) {
-        case kScheduleManual: return "Manual";
-        case kScheduleEveryDay: return "Every Day";
-        case kScheduleEveryWeek: return "Every Week";
-        case kScheduleEveryMonth: return "Every Month";
-        case kScheduleSpecialDate: return "Special Date";
-        case kScheduleTimeInterval: return "Time Interval";
-        default: return "";
+        case kScheduleManual:
+            return "Manual";
+        case kScheduleEveryDay:
+            return "Every Day";
+        case kScheduleEveryWeek:
+            return "Every Week";
+        case kScheduleEveryMonth:
+            return "Every Month";
+        case kScheduleSpecialDate:
+            return "Special Date";
+        case kScheduleTimeInterval:
+            return "Time Interval";
+        default:
+            return "";
     }
 }
 
 const char* exportTypeWord(int format) {
     switch (format) {
-        case 1: return "CSV";
-        case 2: return "XML";
-        case 3: return "HTML";
-        case 4: return "TEXT";
-        default: return "";
+        case 1:
+            return "CSV";
+        case 2:
+            return "XML";
+        case 3:
+            return "HTML";
+        case 4:
+            return "TEXT";
+        default:
+            return "";
     }
 }
 
@@ -57,26 +71,40 @@ std::string countsText(const SelectionCounts& counts) {
 
 std::string taskTypeDisplayName(int type) {
     switch (type) {
-        case kTypeBackupToFiles: return "Backup MySQL databases to SQL/PHP files";
-        case kTypeBackupToServer: return "Backup MySQL databases to another server";
-        case kTypeBackupToDatabase: return "Backup a MySQL database to another database";
-        case kTypeExport: return "Export MySQL tables and views to CSV/XML/HTML/TEXT files";
-        case kTypeExecuteScript: return "Execute MySQL script";
-        case kTypeRestoreFromFiles: return "Restore MySQL databases by SQL and GZIP files";
-        case kTypeRestoreFromServer: return "Restore MySQL databases by another server";
-        case kTypeRestoreFromDatabase: return "Restore a MySQL database by another database";
-        default: return "";
+        case kTypeBackupToFiles:
+            return "Backup MySQL databases to SQL/PHP files";
+        case kTypeBackupToServer:
+            return "Backup MySQL databases to another server";
+        case kTypeBackupToDatabase:
+            return "Backup a MySQL database to another database";
+        case kTypeExport:
+            return "Export MySQL tables and views to CSV/XML/HTML/TEXT files";
+        case kTypeExecuteScript:
+            return "Execute MySQL script";
+        case kTypeRestoreFromFiles:
+            return "Restore MySQL databases by SQL and GZIP files";
+        case kTypeRestoreFromServer:
+            return "Restore MySQL databases by another server";
+        case kTypeRestoreFromDatabase:
+            return "Restore a MySQL database by another database";
+        default:
+            return "";
     }
 }
 
 std::string taskTypeChooserCaption(int type) {
     switch (type) {
-        case kTypeExport: return taskTypeDisplayName(type) + " (TCP/IP protocol)";
-        case kTypeExecuteScript: return taskTypeDisplayName(type) + " (TCP/IP protocol)";
+        case kTypeExport:
+            return taskTypeDisplayName(type) + " (TCP/IP protocol)";
+        case kTypeExecuteScript:
+            return taskTypeDisplayName(type) + " (TCP/IP protocol)";
         case kTypeRestoreFromFiles:
-        case kTypeRestoreFromServer: return taskTypeDisplayName(type) + " (TCP/IP, Use SAME database names)";
-        case kTypeRestoreFromDatabase: return taskTypeDisplayName(type) + " (TCP/IP, Choose ANY database name)";
-        default: return taskTypeDisplayName(type);
+        case kTypeRestoreFromServer:
+            return taskTypeDisplayName(type) + " (TCP/IP, Use SAME database names)";
+        case kTypeRestoreFromDatabase:
+            return taskTypeDisplayName(type) + " (TCP/IP, Choose ANY database name)";
+        default:
+            return taskTypeDisplayName(type);
     }
 }
 
@@ -91,7 +119,8 @@ std::string taskTypeChooserDescription(int type) {
         case kTypeBackupToDatabase:
             return "Backup one MySQL database on a remote/local server to another database on the different/same "
                    "server via TCP/IP protocol (Choose ANY database name)";
-        default: return "";
+        default:
+            return "";
     }
 }
 
@@ -99,20 +128,24 @@ std::vector<TaskPage> wizardPages(int type) {
     using P = TaskPage;
     switch (type) {
         case kTypeBackupToFiles:
-            return {P::TaskName, P::SourceServer, P::ChooseDatabases, P::BackupFile, P::Compression,
-                    P::Buffer,   P::Schedule,     P::Summary};
+            return {P::TaskName,    P::SourceServer, P::ChooseDatabases, P::BackupFile,
+                    P::Compression, P::Buffer,       P::Schedule,        P::Summary};
         case kTypeBackupToServer:
         case kTypeRestoreFromServer:
             return {P::TaskName, P::SourceServer, P::ChooseDatabases, P::DestinationServer,
                     P::Buffer,   P::Schedule,     P::Summary};
         case kTypeBackupToDatabase:
         case kTypeRestoreFromDatabase:
-            return {P::TaskName, P::SourceDatabase, P::ChooseTables, P::DestDatabase, P::Buffer, P::Schedule, P::Summary};
-        case kTypeExport: return {P::TaskName, P::SourceServer, P::SelectTables, P::ExportFile, P::Schedule, P::Summary};
-        case kTypeExecuteScript: return {P::TaskName, P::SourceServer, P::SqlScript, P::Schedule, P::Summary};
+            return {P::TaskName, P::SourceDatabase, P::ChooseTables, P::DestDatabase,
+                    P::Buffer,   P::Schedule,       P::Summary};
+        case kTypeExport:
+            return {P::TaskName, P::SourceServer, P::SelectTables, P::ExportFile, P::Schedule, P::Summary};
+        case kTypeExecuteScript:
+            return {P::TaskName, P::SourceServer, P::SqlScript, P::Schedule, P::Summary};
         case kTypeRestoreFromFiles:
             return {P::TaskName, P::RestoreFiles, P::DestinationServer, P::Buffer, P::Schedule, P::Summary};
-        default: return {};
+        default:
+            return {};
     }
 }
 
@@ -128,14 +161,18 @@ std::string wizardCaption(int type, int step) {
            std::to_string(wizardPages(type).size());
 }
 
-std::string welcomeText(int type) { return "Create a new task to schedule " + taskTypeDisplayName(type) + "."; }
+std::string welcomeText(int type) {
+    return "Create a new task to schedule " + taskTypeDisplayName(type) + ".";
+}
 
 std::string propertySheetTitle(const CTask& task, bool edit_mode) {
     return std::string(edit_mode ? "Edit Task - " : "Task Properties - ") + task.name + " - " +
            taskTypeDisplayName(task.task_type);
 }
 
-std::string taskTypeHelpTopic(int type) { return "taskwizard/tasktype" + std::to_string(type) + ".html"; }
+std::string taskTypeHelpTopic(int type) {
+    return "taskwizard/tasktype" + std::to_string(type) + ".html";
+}
 
 CTask newTaskOfType(int type) {
     CTask task;
@@ -200,7 +237,8 @@ std::string taskSummaryText(const CTask& task) {
             out.line("Backup Files:").indented(std::to_string(task.restore_files.size()) + " file(s)").blank();
             out.line("MySQL server:").indented(task.destination.host);
             break;
-        default: break;
+        default:
+            break;
     }
     out.blank().line("Task schedule:").indented(summaryScheduleName(task.schedule.kind));
     return out.take();

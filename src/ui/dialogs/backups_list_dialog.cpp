@@ -18,7 +18,9 @@ namespace keelvault::ui {
 
 namespace {
 
-QString qtext(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString qtext(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 // The folder of a stored path: up to and including its last separator,
 // either kind, so lists made elsewhere still open.
@@ -104,11 +106,20 @@ void BackupsListDialog::showRows() {
     }
 }
 
-void BackupsListDialog::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
+void BackupsListDialog::fitColumns() {
     const int width = list_->viewport()->width();
     list_->setColumnWidth(0, width * 65 / 100);
     list_->setColumnWidth(1, width * 25 / 100);
+}
+
+void BackupsListDialog::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    fitColumns();
+}
+
+void BackupsListDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    fitColumns();  // the list has its final width only now
 }
 
 const CBackupRecord* BackupsListDialog::selectedRecord() {

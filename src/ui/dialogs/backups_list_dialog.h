@@ -40,8 +40,10 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
+    void fitColumns();
     void showRows();
     const CBackupRecord* selectedRecord();
 

@@ -27,7 +27,9 @@ namespace keelvault::ui {
 
 namespace {
 
-QString qtext(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString qtext(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 QPushButton* resetButtonRow(QWidget* page, QVBoxLayout* layout) {
     auto* reset = new QPushButton(QObject::tr("&Reset to default"), page);
@@ -123,8 +125,8 @@ void CSystemOptionsPage::reset() {
     block_shutdown_->setChecked(false);
 }
 
-CSystemOptionsBackupLogPage::CSystemOptionsBackupLogPage(const std::filesystem::path& data_folder,
-                                                         FileChooser& chooser, QWidget* parent)
+CSystemOptionsBackupLogPage::CSystemOptionsBackupLogPage(const std::filesystem::path& data_folder, FileChooser& chooser,
+                                                         QWidget* parent)
     : QWidget(parent), data_folder_(data_folder), chooser_(chooser) {
     setObjectName(QStringLiteral("BackupLogOptionsPage"));
     auto* backup = new QGroupBox(tr("Backup"), this);
@@ -141,8 +143,8 @@ CSystemOptionsBackupLogPage::CSystemOptionsBackupLogPage(const std::filesystem::
     unlimited_ = new QRadioButton(tr("Unlimited size of each task log file"), log);
     maximum_ = new QRadioButton(tr("Maximum size of each task log file"), log);
     size_ = new NumberSpin(10, 100000, 6, log);
-    note_ = new QLabel(tr("The old task logs will be deleted if the task log file size more than the maximum size."),
-                       log);
+    note_ =
+        new QLabel(tr("The old task logs will be deleted if the task log file size more than the maximum size."), log);
     note_->setWordWrap(true);
     auto* size_row = new QHBoxLayout;
     size_row->addSpacing(22);
@@ -171,7 +173,9 @@ CSystemOptionsBackupLogPage::CSystemOptionsBackupLogPage(const std::filesystem::
     connect(reset_, &QPushButton::clicked, this, &CSystemOptionsBackupLogPage::reset);
 }
 
-QLineEdit* CSystemOptionsBackupLogPage::sizeField() const { return size_->edit(); }
+QLineEdit* CSystemOptionsBackupLogPage::sizeField() const {
+    return size_->edit();
+}
 
 void CSystemOptionsBackupLogPage::showOptions(const CSystemOptions& options) {
     const BackupLogTabTexts texts = backupLogTabTexts(options);
@@ -214,10 +218,13 @@ CSystemOptionsSheet::CSystemOptionsSheet(const CSystemOptions& options, const st
     backup_log_->showOptions(options_);
     connect(tabs_, &QTabWidget::currentChanged, this, &CSystemOptionsSheet::tabChanged);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
+    auto* buttons =
+        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
     buttons->button(QDialogButtonBox::Ok)->setText(tr("OK"));
     buttons->button(QDialogButtonBox::Cancel)->setText(tr("Cancel"));
     buttons->button(QDialogButtonBox::Help)->setText(tr("&Help"));
+    // Plain buttons, as every other dialog of the program has.
+    for (QAbstractButton* button : buttons->buttons()) button->setIcon(QIcon());
     connect(buttons, &QDialogButtonBox::accepted, this, &CSystemOptionsSheet::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(buttons, &QDialogButtonBox::helpRequested, this,

@@ -3,6 +3,7 @@
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QVBoxLayout>
 
 #include "core/editing/task_name_rules.h"
 #include "core/editing/task_sheet_texts.h"
@@ -11,7 +12,9 @@ namespace keelvault::ui {
 
 namespace {
 
-QString qtext(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString qtext(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 }  // namespace
 
@@ -21,17 +24,22 @@ TaskNameContent::TaskNameContent(PageContext& context, PageMode mode, QWidget* p
     name_ = new QLineEdit(this);
     comment_ = new QPlainTextEdit(this);
     comment_->setTabChangesFocus(true);
+    comment_->setFixedHeight(110);
     type_ = new QLineEdit(this);
     type_->setReadOnly(true);
     if (!editable()) {
         name_->setReadOnly(true);
         comment_->setReadOnly(true);
     }
-    auto* layout = new QFormLayout(this);
-    layout->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    layout->addRow(tr("Task Name:"), name_);
-    layout->addRow(tr("Comment:"), comment_);
-    layout->addRow(tr("Task Type:"), type_);
+    auto* form = new QFormLayout;
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    form->setVerticalSpacing(10);
+    form->addRow(tr("Task Name:"), name_);
+    form->addRow(tr("Comment:"), comment_);
+    form->addRow(tr("Task Type:"), type_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addStretch();
 }
 
 void TaskNameContent::load() {

@@ -3,8 +3,10 @@
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "ui/icons.h"
 #include "ui/platform/help.h"
@@ -17,8 +19,8 @@ namespace keelvault::ui {
 CTaskPropertySheet::CTaskPropertySheet(const SheetSetup& setup, const CTask& task, bool edit_mode, QWidget* parent)
     : QDialog(parent),
       task_(task),
-      context_{task_,  setup.servers,    setup.save_servers, setup.options, setup.prompter, setup.chooser,
-               cache_, setup.task_names, setup.edit_index},
+      context_{task_,         setup.servers, setup.save_servers, setup.options,   setup.prompter,
+               setup.chooser, cache_,        setup.task_names,   setup.edit_index},
       edit_mode_(edit_mode) {
     setObjectName(edit_mode ? QStringLiteral("EditTaskSheet") : QStringLiteral("TaskPropertiesSheet"));
     setWindowTitle(QString::fromStdString(propertySheetTitle(task_, edit_mode)));
@@ -33,11 +35,16 @@ CTaskPropertySheet::CTaskPropertySheet(const SheetSetup& setup, const CTask& tas
         tabs_->addTab(host, host->title());
     }
     connect(tabs_, &QTabWidget::currentChanged, this, &CTaskPropertySheet::tabChanged);
+    // Every tab in sight: the sheet is as wide as its tab row.
+    setMinimumWidth(std::max(680, tabs_->tabBar()->sizeHint().width() + 48));
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
+    auto* buttons =
+        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
     buttons->button(QDialogButtonBox::Ok)->setText(tr("OK"));
     buttons->button(QDialogButtonBox::Cancel)->setText(tr("Cancel"));
     buttons->button(QDialogButtonBox::Help)->setText(tr("&Help"));
+    // Plain buttons, as every other dialog of the program has.
+    for (QAbstractButton* button : buttons->buttons()) button->setIcon(QIcon());
     connect(buttons, &QDialogButtonBox::accepted, this, &CTaskPropertySheet::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(buttons, &QDialogButtonBox::helpRequested, this, [this] {

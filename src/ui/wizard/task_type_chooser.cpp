@@ -35,7 +35,7 @@ TaskTypeChooser::TaskTypeChooser(Prompter& prompter, QWidget* parent) : QDialog(
                 auto* text = new QLabel(QString::fromStdString(description), box);
                 text->setWordWrap(true);
                 text->setContentsMargins(22, 0, 0, 6);
-                text->setEnabled(false);  // read as a note under its button
+                text->setForegroundRole(QPalette::PlaceholderText);  // a note under its button
                 layout->addWidget(text);
             }
         }

@@ -23,8 +23,9 @@ CTask workingRecord(const CTask& record) {
 CTaskWizardSheet::CTaskWizardSheet(const SheetSetup& setup, const CTask& record, QWidget* parent)
     : QWizard(parent),
       task_(workingRecord(record)),
-      context_{task_,           setup.servers, setup.save_servers, setup.options, setup.prompter, setup.chooser,
-               cache_,          setup.task_names, -1},
+      context_{task_,         setup.servers,    setup.save_servers,
+               setup.options, setup.prompter,   setup.chooser,
+               cache_,        setup.task_names, -1},
       sequence_(wizardPages(task_.task_type)) {
     setObjectName(QStringLiteral("TaskWizard"));
     setWindowTitle(tr("Task Wizard"));
@@ -32,7 +33,6 @@ CTaskWizardSheet::CTaskWizardSheet(const SheetSetup& setup, const CTask& record,
     setWizardStyle(QWizard::ModernStyle);
     setOption(QWizard::HaveHelpButton, true);
     setOption(QWizard::NoBackButtonOnStartPage, false);
-    setPixmap(QWizard::WatermarkPixmap, uiPixmap(QStringLiteral("wizard_watermark"), QSize(164, 314)));
     setPixmap(QWizard::LogoPixmap, uiPixmap(QStringLiteral("keelvault"), QSize(48, 48)));
     setButtonText(QWizard::BackButton, tr("< &Back"));
     setButtonText(QWizard::NextButton, tr("&Next >"));
@@ -41,11 +41,22 @@ CTaskWizardSheet::CTaskWizardSheet(const SheetSetup& setup, const CTask& record,
     setButtonText(QWizard::HelpButton, tr("&Help"));
     setMinimumSize(720, 560);
 
+    // The welcome and summary pages show the tall picture; the pages between
+    // carry a header with the step and the logo.
+    const QPixmap watermark = uiPixmap(QStringLiteral("wizard_watermark"), QSize(164, 520));
     auto* welcome = new CMainPage(context_);
+    welcome->setPixmap(QWizard::WatermarkPixmap, watermark);
     hosts_.push_back(welcome);
     addPage(welcome);
-    for (TaskPage kind : sequence_) {
+    const int steps = static_cast<int>(sequence_.size());
+    for (int step = 1; step <= steps; ++step) {
+        const TaskPage kind = sequence_[static_cast<size_t>(step - 1)];
         auto* host = new WizardPageHost(createTaskPage(kind, context_, PageMode::Wizard));
+        if (kind == TaskPage::Summary) {
+            host->setPixmap(QWizard::WatermarkPixmap, watermark);
+        } else {
+            host->setSubTitle(tr("Step %1 of %2").arg(step).arg(steps));
+        }
         hosts_.push_back(host);
         addPage(host);
     }

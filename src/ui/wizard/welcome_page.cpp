@@ -20,6 +20,8 @@ WelcomeContent::WelcomeContent(PageContext& context, PageMode mode, QWidget* par
     layout->addStretch();
 }
 
-void WelcomeContent::load() { text_->setText(QString::fromStdString(welcomeText(task().task_type))); }
+void WelcomeContent::load() {
+    text_->setText(QString::fromStdString(welcomeText(task().task_type)));
+}
 
 }  // namespace keelvault::ui

@@ -101,9 +101,8 @@ TEST(TaskSheetTexts, PageSequencesCaptionsAndTitles) {
     EXPECT_EQ(wizardPages(6)[1], TaskPage::RestoreFiles);
     EXPECT_EQ(wizardPages(6)[2], TaskPage::DestinationServer);
     EXPECT_EQ(wizardPages(2)[3], TaskPage::DestinationServer);
-    EXPECT_EQ(propertyTabs(5),
-              (std::vector<TaskPage>{TaskPage::TaskName, TaskPage::SourceServer, TaskPage::SqlScript,
-                                     TaskPage::Schedule}));
+    EXPECT_EQ(propertyTabs(5), (std::vector<TaskPage>{TaskPage::TaskName, TaskPage::SourceServer, TaskPage::SqlScript,
+                                                      TaskPage::Schedule}));
     EXPECT_TRUE(wizardPages(9).empty());
 
     EXPECT_EQ(wizardCaption(3, 3), "Task Wizard - Backup a MySQL database to another database - Step 3 of 7");
