@@ -267,7 +267,8 @@ bool TaskListService::start(int index) {
 bool TaskListService::stop(int index) {
     if (held() || !validIndex(index)) return false;
     CTask& task = server_.taskAt(index);
-    if (!isActive(factsOf(task))) return false;
+    // A worker just started may not have left Idle yet; it is stopped all the same.
+    if (!isActive(factsOf(task)) && !server_.hasWorker(index)) return false;
     env_.log(task, kLogInfo, "Stop task");
     task.run_now = 0;
     server_.stopTask(index);
@@ -294,7 +295,7 @@ int TaskListService::stopAll() {
     int stopped = 0;
     for (int i = 0; i < server_.taskCount(); ++i) {
         CTask& task = server_.taskAt(i);
-        if (!isActive(factsOf(task))) continue;
+        if (!isActive(factsOf(task)) && !server_.hasWorker(i)) continue;
         task.run_now = 0;
         server_.stopTask(i);
         task.status = kStatusIdle;
