@@ -358,6 +358,33 @@ TEST_F(RestoreCommandsTest, BackupsListMakesARestoreTaskThroughTheWizard) {
     EXPECT_EQ(view().selectedRows(), QList<int>{2});
 }
 
+TEST_F(RestoreCommandsTest, WhileTheServiceRunsTheListRefreshesFromTheStoredFile) {
+    service = true;
+    CBackupRecord record;
+    record.year = 2026;
+    record.files = {(dir / "a.sql").string()};
+    startWith({backupTask({record})});
+    view().selectRows({0});
+    ASSERT_TRUE(view().action(TaskCommand::BackupsList)->isEnabled());
+    // The service records two more runs in the task list file.
+    writeTasks({backupTask({record, record, record})});
+    int before = -1;
+    int after = -1;
+    bool can_restore = true;
+    prompter.on_dialog = [&](QDialog& dialog) {
+        auto& list = dynamic_cast<ui::BackupsListDialog&>(dialog);
+        before = list.list()->topLevelItemCount();
+        list.refreshButton()->click();
+        after = list.list()->topLevelItemCount();
+        can_restore = list.createRestoreButton()->isEnabled();
+        return static_cast<int>(QDialog::Rejected);
+    };
+    view().action(TaskCommand::BackupsList)->trigger();
+    EXPECT_EQ(before, 1);
+    EXPECT_EQ(after, 3);
+    EXPECT_FALSE(can_restore);
+}
+
 TEST_F(RestoreCommandsTest, CreateRestoreOpensTheWizardOnTheRestoreTypeOnlyForBackups) {
     CTask copy = backupTask({});
     copy.task_type = kTypeBackupToServer;

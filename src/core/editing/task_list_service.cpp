@@ -29,13 +29,21 @@ void addStoredTasks(const CTaskList& list, TaskServer& server) {
 TaskListService::TaskListService(TaskServer& server, TaskEnvironment& env, std::function<bool()> save_list)
     : server_(server), env_(env), save_list_(std::move(save_list)) {}
 
-bool TaskListService::held() const { return env_.service_running.load(); }
+bool TaskListService::held() const {
+    return env_.service_running.load();
+}
 
-bool TaskListService::validIndex(int index) const { return index >= 0 && index < server_.taskCount(); }
+bool TaskListService::validIndex(int index) const {
+    return index >= 0 && index < server_.taskCount();
+}
 
-bool TaskListService::save() const { return save_list_ ? save_list_() : false; }
+bool TaskListService::save() const {
+    return save_list_ ? save_list_() : false;
+}
 
-bool TaskListService::saveAs(const std::filesystem::path& file) const { return server_.saveTasksTo(file); }
+bool TaskListService::saveAs(const std::filesystem::path& file) const {
+    return server_.saveTasksTo(file);
+}
 
 int TaskListService::indexOf(const std::string& name) const {
     for (int i = 0; i < server_.taskCount(); ++i) {
