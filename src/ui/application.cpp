@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <fstream>
 
+#include "core/editing/options_rules.h"
 #include "core/editing/task_list_service.h"
 #include "core/engine/engines.h"
 #include "core/model/server_list_file.h"
@@ -31,6 +32,7 @@
 #include "ui/platform/single_instance.h"
 #include "ui/prompter.h"
 #include "ui/task_list_view.h"
+#include "ui/wizard/file_chooser.h"
 
 namespace keelvault::ui {
 
@@ -54,11 +56,13 @@ Application::Application(Prompter& prompter, ApplicationHooks hooks, QObject* pa
       hooks_(std::move(hooks)),
       task_list_(std::make_unique<TaskListService>(server_, env_, [this] { return saveTaskList(); })) {
     if (!hooks_.tray_available) hooks_.tray_available = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
-    if (!hooks_.probe_service) hooks_.probe_service = [](const std::filesystem::path& f) { return probeServiceRunning(f); };
+    if (!hooks_.probe_service)
+        hooks_.probe_service = [](const std::filesystem::path& f) { return probeServiceRunning(f); };
     if (!hooks_.register_engines) hooks_.register_engines = [](TaskEnvironment& env) { registerBuiltinEngines(env); };
     if (!hooks_.service_rights) hooks_.service_rights = [] { return userMayInstallService(); };
     if (hooks_.instance_name.isEmpty()) hooks_.instance_name = SingleInstance::defaultName();
     if (hooks_.program_path.isEmpty()) hooks_.program_path = QCoreApplication::applicationFilePath();
+    if (!hooks_.file_chooser) hooks_.file_chooser = std::make_shared<QtFileChooser>();
 }
 
 Application::~Application() {
@@ -200,14 +204,19 @@ bool Application::saveOptions() {
 }
 
 void Application::applyOptions(const CSystemOptions& options) {
-    options_ = options;
-    if (options_.default_backup_folder.empty()) {
-        options_.default_backup_folder = (backupDataFolderPath(data_folder_) / "").string();
-    }
+    options_ = confirmedOptions(options, data_folder_);
     saveOptions();
     applyAutostart(options_.auto_run == 1, hooks_.program_path);
     registerHotKey();
-    if (window_) window_->taskView()->refreshRows();
+    // The display formats show at once in the list and the clock.
+    if (window_) {
+        window_->taskView()->refreshRows();
+        window_->updateClock();
+    }
+}
+
+bool Application::saveServers() {
+    return saveServerList(serverListFilePath(data_folder_), servers_);
 }
 
 bool Application::saveTaskList() {
@@ -215,16 +224,19 @@ bool Application::saveTaskList() {
     return server_.saveTasksTo(tasksFilePath(data_folder_));
 }
 
-bool Application::loginSet() const { return !options_.login_user.empty() || !options_.login_password.empty(); }
+bool Application::loginSet() const {
+    return !options_.login_user.empty() || !options_.login_password.empty();
+}
 
 bool Application::askLogin() {
-    LoginDialog dialog(options_.login_user, options_.login_password, window_ && window_->isVisible() ? window_.get()
-                                                                                                      : nullptr);
+    LoginDialog dialog(options_.login_user, options_.login_password,
+                       window_ && window_->isVisible() ? window_.get() : nullptr);
     return prompter_.runDialog(dialog) == QDialog::Accepted;
 }
 
 void Application::showTips() {
-    TipDialog dialog(options_, [this] { saveOptions(); }, window_.get());
+    TipDialog dialog(
+        options_, [this] { saveOptions(); }, window_.get());
     prompter_.runDialog(dialog);
 }
 

@@ -20,6 +20,7 @@ class TaskListService;
 
 namespace keelvault::ui {
 
+class FileChooser;
 class GlobalHotKey;
 class MainWindow;
 class Prompter;
@@ -28,12 +29,13 @@ class SingleInstance;
 
 // What the application reaches outside itself; tests replace parts.
 struct ApplicationHooks {
-    std::function<bool()> tray_available;                                 // default: the desktop has a tray
-    std::function<bool(const std::filesystem::path&)> probe_service;      // default: the systemd unit / lock
-    std::function<void(TaskEnvironment&)> register_engines;               // default: the built-in engines
-    std::function<bool()> service_rights;                                 // default: systemd user-unit rights
-    QString instance_name;                                                // default: one name per user
-    QString program_path;                                                 // default: this program's file
+    std::function<bool()> tray_available;                             // default: the desktop has a tray
+    std::function<bool(const std::filesystem::path&)> probe_service;  // default: the systemd unit / lock
+    std::function<void(TaskEnvironment&)> register_engines;           // default: the built-in engines
+    std::function<bool()> service_rights;                             // default: systemd user-unit rights
+    QString instance_name;                                            // default: one name per user
+    QString program_path;                                             // default: this program's file
+    std::shared_ptr<FileChooser> file_chooser;                        // default: Qt's file dialogs
     bool splash = true;
 };
 
@@ -67,6 +69,9 @@ public:
     // After the options sheet: default folder, save, autostart, hot key.
     void applyOptions(const CSystemOptions& options);
     std::vector<CServerSettings>& servers() { return servers_; }
+    // Writes the saved servers at once, as every change to them does.
+    bool saveServers();
+    FileChooser& fileChooser() { return *hooks_.file_chooser; }
     TaskServer& taskServer() { return server_; }
     // Every change to the task list goes through here.
     TaskListService& taskList() { return *task_list_; }

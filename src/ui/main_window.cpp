@@ -12,14 +12,13 @@
 #include <QToolButton>
 #include <QWindowStateChangeEvent>
 
-#include "core/model/server_list_file.h"
-#include "core/platform/data_folder.h"
 #include "core/scheduler/schedule.h"
 #include "ui/application.h"
 #include "ui/dialogs/server_manager_dialog.h"
 #include "ui/icons.h"
 #include "ui/platform/help.h"
 #include "ui/prompter.h"
+#include "ui/sheet_commands.h"
 #include "ui/task_list_view.h"
 
 namespace keelvault::ui {
@@ -40,10 +39,11 @@ MainWindow::MainWindow(Application& app, QWidget* parent) : QMainWindow(parent),
     createToolBar();
     setFrameHandler(FrameCommand::MySqlServers, [this] {
         ServerManagerDialog manager(
-            app_.servers(), [this] { return saveServerList(serverListFilePath(app_.dataFolder()), app_.servers()); },
-            app_.prompter(), this);
+            app_.servers(), [this] { return app_.saveServers(); }, app_.prompter(), this);
         app_.prompter().runDialog(manager);
     });
+    // The wizard, the property sheets, the backups list and the options.
+    new SheetCommands(app_, *this);
 
     clock_ = new QLabel(QStringLiteral(" Sun, Jan 01, 2006 00:00:00 A.M "), this);
     clock_->setFixedWidth(256);
@@ -67,7 +67,9 @@ MainWindow::MainWindow(Application& app, QWidget* parent) : QMainWindow(parent),
     rebuildTrayMenu();
 }
 
-MainWindow::~MainWindow() { clock_timer_.stop(); }
+MainWindow::~MainWindow() {
+    clock_timer_.stop();
+}
 
 void MainWindow::createActions() {
     struct Info {
@@ -108,8 +110,8 @@ void MainWindow::setFrameHandler(FrameCommand command, std::function<void()> han
 
 void MainWindow::createMenus() {
     QMenu* tasks = menuBar()->addMenu(QStringLiteral("&Tasks"));
-    for (TaskCommand c : {TaskCommand::NewTask, TaskCommand::EditTask, TaskCommand::DeleteTasks,
-                          TaskCommand::DeleteAll, TaskCommand::CopyTasks, TaskCommand::RenameTask}) {
+    for (TaskCommand c : {TaskCommand::NewTask, TaskCommand::EditTask, TaskCommand::DeleteTasks, TaskCommand::DeleteAll,
+                          TaskCommand::CopyTasks, TaskCommand::RenameTask}) {
         tasks->addAction(view_->action(c));
     }
     tasks->addSeparator();
@@ -161,8 +163,8 @@ void MainWindow::createToolBar() {
     bar->setIconSize(QSize(32, 32));
     bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     bar->setMovable(false);
-    for (TaskCommand c : {TaskCommand::NewTask, TaskCommand::EditTask, TaskCommand::DeleteTasks,
-                          TaskCommand::Properties}) {
+    for (TaskCommand c :
+         {TaskCommand::NewTask, TaskCommand::EditTask, TaskCommand::DeleteTasks, TaskCommand::Properties}) {
         bar->addAction(view_->action(c));
     }
     bar->addSeparator();
@@ -203,7 +205,9 @@ QMenu* MainWindow::trayMenu() {
     return tray_menu_;
 }
 
-QString MainWindow::clockText() const { return clock_->text(); }
+QString MainWindow::clockText() const {
+    return clock_->text();
+}
 
 void MainWindow::updateClock() {
     const CSystemOptions& options = app_.options();
@@ -211,7 +215,9 @@ void MainWindow::updateClock() {
         formatTaskTime(app_.environment().now(), options.date_format, options.time_format, true)));
 }
 
-void MainWindow::stopClock() { clock_timer_.stop(); }
+void MainWindow::stopClock() {
+    clock_timer_.stop();
+}
 
 void MainWindow::runFrameCommand(FrameCommand command) {
     Prompter& prompter = app_.prompter();
@@ -219,16 +225,30 @@ void MainWindow::runFrameCommand(FrameCommand command) {
         case FrameCommand::Show:
             if (!app_.windowVisible()) showFromOutside();
             return;
-        case FrameCommand::UserManual: prompter.openUrl(helpTopicUrl(QString())); return;
-        case FrameCommand::WebSite: prompter.openUrl(QUrl(QString::fromLatin1(kWebSite))); return;
-        case FrameCommand::SupportPage: prompter.openUrl(QUrl(QString::fromLatin1(kSupportPage))); return;
+        case FrameCommand::UserManual:
+            prompter.openUrl(helpTopicUrl(QString()));
+            return;
+        case FrameCommand::WebSite:
+            prompter.openUrl(QUrl(QString::fromLatin1(kWebSite)));
+            return;
+        case FrameCommand::SupportPage:
+            prompter.openUrl(QUrl(QString::fromLatin1(kSupportPage)));
+            return;
         case FrameCommand::SupportMail:
             prompter.openUrl(QUrl(QStringLiteral("mailto:") + QString::fromLatin1(kSupportMail)));
             return;
-        case FrameCommand::TipOfTheDay: app_.showTips(); return;
-        case FrameCommand::WindowsService: app_.showServiceDialog(); return;
-        case FrameCommand::About: app_.showAbout(); return;
-        case FrameCommand::Exit: app_.requestQuit(); return;
+        case FrameCommand::TipOfTheDay:
+            app_.showTips();
+            return;
+        case FrameCommand::WindowsService:
+            app_.showServiceDialog();
+            return;
+        case FrameCommand::About:
+            app_.showAbout();
+            return;
+        case FrameCommand::Exit:
+            app_.requestQuit();
+            return;
         default:
             if (const auto& handler = handlers_[static_cast<size_t>(command)]) handler();
             return;
@@ -260,9 +280,13 @@ void MainWindow::hideToTray() {
     app_.setWindowVisible(false);
 }
 
-void MainWindow::removeTrayIcon() { tray_->hide(); }
+void MainWindow::removeTrayIcon() {
+    tray_->hide();
+}
 
-bool MainWindow::trayIconVisible() const { return tray_->isVisible(); }
+bool MainWindow::trayIconVisible() const {
+    return tray_->isVisible();
+}
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (app_.hasEnded()) {

@@ -248,7 +248,8 @@ protected:
         ASSERT_TRUE(admin.open(testServerSettings(1)));
         // One process loads the sample; the others wait for it.
         std::string locked_load;
-        ASSERT_TRUE(admin.queryValue("SELECT GET_LOCK('kv_pages_sample_load', 900)", locked_load) && locked_load == "1");
+        ASSERT_TRUE(admin.queryValue("SELECT GET_LOCK('kv_pages_sample_load', 900)", locked_load) &&
+                    locked_load == "1");
         std::string exists;
         if (!admin.queryValue("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA='" + sample + "'",
                               exists) ||

@@ -1,8 +1,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDialogButtonBox>
-#include <QMenu>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 
 #include "ui/dialogs/autorun_dialog.h"
@@ -41,9 +41,9 @@ TEST_F(StartupTest, FirstStartCreatesFoldersAndMarkerAndAsksForANewTask) {
     // A missing server list is written in the current layout.
     EXPECT_EQ(readFile(folder() / "myserver.dll").substr(0, 4), std::string("\xE0\xF9\xBD\xCA", 4));
     EXPECT_EQ(app->options().default_backup_folder, (folder() / "Data" / "").string());
-    // The empty list opens the wizard instead of the tips.
+    // The empty list opens the wizard (its type chooser first) instead of the tips.
     EXPECT_EQ(view().newTaskRequests(), 1);
-    EXPECT_EQ(prompter.dialogs, QStringList{QStringLiteral("AutoRunDialog")});
+    EXPECT_EQ(prompter.dialogs, (QStringList{QStringLiteral("AutoRunDialog"), QStringLiteral("TaskTypeChooser")}));
     EXPECT_TRUE(app->windowVisible());
     EXPECT_TRUE(app->mainWindow()->isVisible());
     EXPECT_EQ(app->mainWindow()->windowTitle(), QStringLiteral("Keelvault Professional Edition"));
@@ -274,10 +274,17 @@ TEST_F(StartupTest, FrameCommandsOpenHelpAndDialogs) {
     window.action(ui::FrameCommand::TipOfTheDay)->trigger();
     EXPECT_EQ(prompter.dialogs, (QStringList{QStringLiteral("ServiceDialog"), QStringLiteral("AboutDialog"),
                                              QStringLiteral("TipDialog")}));
-    // The options sheet is not there yet; the server manager is.
-    EXPECT_FALSE(window.action(ui::FrameCommand::Options)->isEnabled());
     window.action(ui::FrameCommand::MySqlServers)->trigger();
     EXPECT_EQ(prompter.dialogs.back(), QStringLiteral("ServerManagerDialog"));
+    // No command of the menus or the toolbar waits for code.
+    for (int i = 0; i < ui::kFrameCommandCount; ++i)
+        EXPECT_TRUE(window.action(static_cast<ui::FrameCommand>(i))->isEnabled()) << i;
+    for (TaskCommand c : {TaskCommand::NewTask, TaskCommand::EditTask, TaskCommand::Properties,
+                          TaskCommand::CreateRestore, TaskCommand::BackupsList}) {
+        EXPECT_TRUE(window.taskView()->hasHandler(c)) << static_cast<int>(c);
+    }
+    window.action(ui::FrameCommand::Options)->trigger();
+    EXPECT_EQ(prompter.dialogs.back(), QStringLiteral("OptionsSheet"));
     EXPECT_EQ(window.minimumSize(), QSize(660, 460));
 }
 

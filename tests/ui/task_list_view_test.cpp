@@ -1,8 +1,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDialogButtonBox>
-#include <QMenu>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 
 #include "ui/dialogs/rename_task_dialog.h"
@@ -77,18 +77,18 @@ TEST_F(TaskListViewTest, CommandsFollowTheEnablingRules) {
         bool enabled;
     };
     const Case cases[] = {
-        {{}, TaskCommand::NewTask, true},          {{}, TaskCommand::DeleteTasks, false},
-        {{}, TaskCommand::DeleteAll, true},        {{}, TaskCommand::ViewLog, false},
-        {{}, TaskCommand::StartAll, true},         {{}, TaskCommand::StopAll, true},
-        {{}, TaskCommand::SelectAll, true},        {{}, TaskCommand::SaveAs, true},
-        {{0}, TaskCommand::EditTask, true},        {{0, 1}, TaskCommand::EditTask, false},
-        {{0, 1}, TaskCommand::RenameTask, false},  {{0, 1}, TaskCommand::CopyTasks, true},
-        {{0}, TaskCommand::Start, false},          {{3}, TaskCommand::Start, true},
-        {{1}, TaskCommand::Start, false},          {{0}, TaskCommand::Stop, false},
-        {{0, 1}, TaskCommand::Stop, true},         {{1}, TaskCommand::RunImmediately, true},
-        {{0}, TaskCommand::ViewLog, true},         {{0, 2}, TaskCommand::Properties, false},
-        {{2}, TaskCommand::CreateRestore, true},   {{0}, TaskCommand::CreateRestore, false},
-        {{2}, TaskCommand::BackupsList, true},     {{1}, TaskCommand::BackupsList, false},
+        {{}, TaskCommand::NewTask, true},         {{}, TaskCommand::DeleteTasks, false},
+        {{}, TaskCommand::DeleteAll, true},       {{}, TaskCommand::ViewLog, false},
+        {{}, TaskCommand::StartAll, true},        {{}, TaskCommand::StopAll, true},
+        {{}, TaskCommand::SelectAll, true},       {{}, TaskCommand::SaveAs, true},
+        {{0}, TaskCommand::EditTask, true},       {{0, 1}, TaskCommand::EditTask, false},
+        {{0, 1}, TaskCommand::RenameTask, false}, {{0, 1}, TaskCommand::CopyTasks, true},
+        {{0}, TaskCommand::Start, false},         {{3}, TaskCommand::Start, true},
+        {{1}, TaskCommand::Start, false},         {{0}, TaskCommand::Stop, false},
+        {{0, 1}, TaskCommand::Stop, true},        {{1}, TaskCommand::RunImmediately, true},
+        {{0}, TaskCommand::ViewLog, true},        {{0, 2}, TaskCommand::Properties, false},
+        {{2}, TaskCommand::CreateRestore, true},  {{0}, TaskCommand::CreateRestore, false},
+        {{2}, TaskCommand::BackupsList, true},    {{1}, TaskCommand::BackupsList, false},
     };
     for (const Case& c : cases) {
         view().selectRows(c.rows);
@@ -101,12 +101,12 @@ TEST_F(TaskListViewTest, CommandsFollowTheEnablingRules) {
     EXPECT_FALSE(view().ruleAllows(TaskCommand::StopAll));
     EXPECT_TRUE(view().ruleAllows(TaskCommand::StartAll));
 
-    // The wizard's commands stay disabled until their dialogs are plugged in.
+    // The sheets' commands come with the window and follow their rules.
     view().selectRows({2});
     for (auto command : {TaskCommand::NewTask, TaskCommand::EditTask, TaskCommand::Properties,
                          TaskCommand::CreateRestore, TaskCommand::BackupsList}) {
         EXPECT_TRUE(view().ruleAllows(command));
-        EXPECT_FALSE(view().action(command)->isEnabled()) << static_cast<int>(command);
+        EXPECT_TRUE(view().action(command)->isEnabled()) << static_cast<int>(command);
     }
     int opened = 0;
     view().setCommandHandler(TaskCommand::Properties, [&] { ++opened; });

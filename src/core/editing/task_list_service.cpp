@@ -29,13 +29,21 @@ void addStoredTasks(const CTaskList& list, TaskServer& server) {
 TaskListService::TaskListService(TaskServer& server, TaskEnvironment& env, std::function<bool()> save_list)
     : server_(server), env_(env), save_list_(std::move(save_list)) {}
 
-bool TaskListService::held() const { return env_.service_running.load(); }
+bool TaskListService::held() const {
+    return env_.service_running.load();
+}
 
-bool TaskListService::validIndex(int index) const { return index >= 0 && index < server_.taskCount(); }
+bool TaskListService::validIndex(int index) const {
+    return index >= 0 && index < server_.taskCount();
+}
 
-bool TaskListService::save() const { return save_list_ ? save_list_() : false; }
+bool TaskListService::save() const {
+    return save_list_ ? save_list_() : false;
+}
 
-bool TaskListService::saveAs(const std::filesystem::path& file) const { return server_.saveTasksTo(file); }
+bool TaskListService::saveAs(const std::filesystem::path& file) const {
+    return server_.saveTasksTo(file);
+}
 
 int TaskListService::indexOf(const std::string& name) const {
     for (int i = 0; i < server_.taskCount(); ++i) {
@@ -267,7 +275,8 @@ bool TaskListService::start(int index) {
 bool TaskListService::stop(int index) {
     if (held() || !validIndex(index)) return false;
     CTask& task = server_.taskAt(index);
-    if (!isActive(factsOf(task))) return false;
+    // A worker just started may not have left Idle yet; it is stopped all the same.
+    if (!isActive(factsOf(task)) && !server_.hasWorker(index)) return false;
     env_.log(task, kLogInfo, "Stop task");
     task.run_now = 0;
     server_.stopTask(index);
@@ -294,7 +303,7 @@ int TaskListService::stopAll() {
     int stopped = 0;
     for (int i = 0; i < server_.taskCount(); ++i) {
         CTask& task = server_.taskAt(i);
-        if (!isActive(factsOf(task))) continue;
+        if (!isActive(factsOf(task)) && !server_.hasWorker(i)) continue;
         task.run_now = 0;
         server_.stopTask(i);
         task.status = kStatusIdle;

@@ -35,6 +35,7 @@ SqlScriptContent::SqlScriptContent(PageContext& context, PageMode mode, QWidget*
 
 void SqlScriptContent::load() {
     edit_->setPlainText(QString::fromStdString(scriptEditText(task().script)));
+    shown_ = edit_->toPlainText();
 }
 
 void SqlScriptContent::addFromFile() {
@@ -49,6 +50,9 @@ void SqlScriptContent::addFromFile() {
 }
 
 bool SqlScriptContent::accept() {
+    // Untouched text keeps the stored statements as they are: cutting the
+    // joined text again would merge statements stored without a ';'.
+    if (!task().script.empty() && edit_->toPlainText() == shown_) return true;
     const auto result = checkScriptText(edit_->toPlainText().toStdString());
     if (!result) return refuseWith(result.failure().message, edit_);
     task().script = result.value();

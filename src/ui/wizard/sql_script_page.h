@@ -25,6 +25,7 @@ protected:
 private:
     void addFromFile();
 
+    QString shown_;  // the stored statements as first shown
     QPlainTextEdit* edit_;
     QPushButton* from_file_ = nullptr;
 };

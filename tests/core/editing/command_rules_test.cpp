@@ -5,14 +5,16 @@
 namespace keelvault {
 namespace {
 
-TaskFacts facts(uint8_t status, uint8_t kind, uint8_t type = kTypeExecuteScript) { return {status, kind, type}; }
+TaskFacts facts(uint8_t status, uint8_t kind, uint8_t type = kTypeExecuteScript) {
+    return {status, kind, type};
+}
 
 TEST(CommandRules, FollowTheSelectionAndTheTasks) {
     CommandState state;
-    state.tasks = {facts(kStatusIdle, kScheduleManual),                       // 0 manual, stopped
-                   facts(kStatusWaiting, kScheduleEveryDay),                  // 1 scheduled, waiting
-                   facts(kStatusIdle, kScheduleManual, kTypeBackupToFiles),   // 2 backup to files
-                   facts(kStatusIdle, kScheduleEveryWeek),                    // 3 scheduled, stopped
+    state.tasks = {facts(kStatusIdle, kScheduleManual),                             // 0 manual, stopped
+                   facts(kStatusWaiting, kScheduleEveryDay),                        // 1 scheduled, waiting
+                   facts(kStatusIdle, kScheduleManual, kTypeBackupToFiles),         // 2 backup to files
+                   facts(kStatusIdle, kScheduleEveryWeek),                          // 3 scheduled, stopped
                    facts(kStatusRunning, kScheduleManual, kTypeBackupToDatabase)};  // 4 running copy
     state.shown_rows = 5;
     const struct {
@@ -20,21 +22,21 @@ TEST(CommandRules, FollowTheSelectionAndTheTasks) {
         TaskCommand command;
         bool enabled;
     } cases[] = {
-        {{}, TaskCommand::NewTask, true},          {{}, TaskCommand::DeleteTasks, false},
-        {{}, TaskCommand::DeleteAll, true},        {{}, TaskCommand::ViewLog, false},
-        {{}, TaskCommand::StartAll, true},         {{}, TaskCommand::StopAll, true},
-        {{}, TaskCommand::SelectAll, true},        {{}, TaskCommand::SaveAs, true},
-        {{}, TaskCommand::LoadFrom, true},         {{}, TaskCommand::RenameTask, false},
-        {{0}, TaskCommand::EditTask, true},        {{0, 1}, TaskCommand::EditTask, false},
-        {{0, 1}, TaskCommand::RenameTask, false},  {{0, 1}, TaskCommand::CopyTasks, true},
-        {{0}, TaskCommand::Start, false},          {{3}, TaskCommand::Start, true},
-        {{1}, TaskCommand::Start, false},          {{0}, TaskCommand::Stop, false},
-        {{0, 1}, TaskCommand::Stop, true},         {{4}, TaskCommand::Stop, true},
-        {{1}, TaskCommand::RunImmediately, true},  {{4}, TaskCommand::RunImmediately, false},
-        {{0}, TaskCommand::ViewLog, true},         {{0, 2}, TaskCommand::Properties, false},
-        {{2}, TaskCommand::CreateRestore, true},   {{4}, TaskCommand::CreateRestore, true},
-        {{0}, TaskCommand::CreateRestore, false},  {{2, 4}, TaskCommand::CreateRestore, false},
-        {{2}, TaskCommand::BackupsList, true},     {{4}, TaskCommand::BackupsList, false},
+        {{}, TaskCommand::NewTask, true},         {{}, TaskCommand::DeleteTasks, false},
+        {{}, TaskCommand::DeleteAll, true},       {{}, TaskCommand::ViewLog, false},
+        {{}, TaskCommand::StartAll, true},        {{}, TaskCommand::StopAll, true},
+        {{}, TaskCommand::SelectAll, true},       {{}, TaskCommand::SaveAs, true},
+        {{}, TaskCommand::LoadFrom, true},        {{}, TaskCommand::RenameTask, false},
+        {{0}, TaskCommand::EditTask, true},       {{0, 1}, TaskCommand::EditTask, false},
+        {{0, 1}, TaskCommand::RenameTask, false}, {{0, 1}, TaskCommand::CopyTasks, true},
+        {{0}, TaskCommand::Start, false},         {{3}, TaskCommand::Start, true},
+        {{1}, TaskCommand::Start, false},         {{0}, TaskCommand::Stop, false},
+        {{0, 1}, TaskCommand::Stop, true},        {{4}, TaskCommand::Stop, true},
+        {{1}, TaskCommand::RunImmediately, true}, {{4}, TaskCommand::RunImmediately, false},
+        {{0}, TaskCommand::ViewLog, true},        {{0, 2}, TaskCommand::Properties, false},
+        {{2}, TaskCommand::CreateRestore, true},  {{4}, TaskCommand::CreateRestore, true},
+        {{0}, TaskCommand::CreateRestore, false}, {{2, 4}, TaskCommand::CreateRestore, false},
+        {{2}, TaskCommand::BackupsList, true},    {{4}, TaskCommand::BackupsList, false},
         {{7}, TaskCommand::Start, false},  // a row past the tasks counts for nothing
     };
     for (const auto& c : cases) {
@@ -53,7 +55,8 @@ TEST(CommandRules, TheServiceDisablesEveryChangeButNotTheViews) {
     for (int i = 0; i < kTaskCommandCount; ++i) {
         const auto command = static_cast<TaskCommand>(i);
         const bool view_only = command == TaskCommand::SelectAll || command == TaskCommand::ViewLog ||
-                               command == TaskCommand::Properties || command == TaskCommand::SaveAs;
+                               command == TaskCommand::Properties || command == TaskCommand::SaveAs ||
+                               command == TaskCommand::BackupsList;
         EXPECT_EQ(commandEnabled(command, state), view_only) << i;
     }
 }
