@@ -46,7 +46,10 @@ start)
       --auth-root-authentication-method=normal --skip-test-db >"$dir/install.log" 2>&1 \
       || { cat "$dir/install.log" >&2; exit 1; }
   fi
-  "$mysqld" --no-defaults --datadir="$dir/data" --user="$user" \
+  # A temporary folder of its own: a server starting up clears the temporary
+  # tables it finds in its folder, which would be those of the other servers.
+  mkdir -p "$dir/tmp"
+  "$mysqld" --no-defaults --datadir="$dir/data" --user="$user" --tmpdir="$dir/tmp" \
     --bind-address=127.0.0.1 --port="$port" --socket="$dir/mysqld.sock" \
     --pid-file="$dir/server.pid" --log-error="$dir/error.log" \
     --skip-name-resolve --innodb-buffer-pool-size=128M --max-allowed-packet=64M \
