@@ -18,6 +18,16 @@ bench_servers_start() {
   export BENCH_PORT1 BENCH_PORT2
 }
 
+# mydumper and myloader (Debian's mydumper package) are only wanted by the
+# benchmarks, never by users; installed here when missing.
+bench_need_mydumper() {
+  command -v mydumper >/dev/null && command -v myloader >/dev/null && return 0
+  local sudo=""
+  [ "$(id -u)" = 0 ] || sudo=sudo
+  $sudo apt-get install -y --no-install-recommends mydumper >&2 ||
+    { $sudo apt-get update >&2 && $sudo apt-get install -y --no-install-recommends mydumper >&2; }
+}
+
 bench_servers_stop() {
   "$BENCH_ROOT/scripts/mariadb-server.sh" stop "$BENCH_STATE/server1" || true
   "$BENCH_ROOT/scripts/mariadb-server.sh" stop "$BENCH_STATE/server2" || true
