@@ -1,4 +1,6 @@
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <ctime>
@@ -7,6 +9,7 @@
 #include <optional>
 
 #include "cli/cli_common.h"
+#include "cli/progress_line.h"
 #include "core/editing/task_list_service.h"
 #include "core/platform/service_probe.h"
 #include "core/scheduler/display_text.h"
@@ -29,6 +32,34 @@ bool waitForSignal(const sigset_t& signals, long ms) {
     const int sig = sigtimedwait(&signals, nullptr, &timeout);
     return sig == SIGINT || sig == SIGTERM;
 }
+
+// The progress line on standard error, drawn only when that is a terminal.
+class ProgressDisplay {
+public:
+    ProgressDisplay() : on_(isatty(STDERR_FILENO) == 1) {}
+
+    // Caller holds the output lock.
+    void draw(const RunProgressSnapshot& progress) {
+        if (!on_) return;
+        std::cerr << redrawnLine(progressLine(progress, width())) << std::flush;
+        drawn_ = true;
+    }
+    void clear() {
+        if (!drawn_) return;
+        std::cerr << clearedLine() << std::flush;
+        drawn_ = false;
+    }
+
+private:
+    static size_t width() {
+        winsize size{};
+        if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1) return size.ws_col - 1u;
+        return 79;
+    }
+
+    bool on_;
+    bool drawn_ = false;
+};
 
 int exitStatusOf(const std::optional<RunOutcome>& outcome, bool interrupted) {
     if (!outcome) return interrupted ? kRunCanceled : kRunNotStarted;
@@ -71,10 +102,12 @@ int runRun(const Paths& paths, const std::string& name, const EngineSetup& setup
     RunWatch watch;
     const CSystemOptions options = env.options;
     std::mutex out_mutex;
-    env.log_listener = [&out_mutex, &options](const CTask&, const LogRecord& record) {
+    ProgressDisplay display;  // guarded by out_mutex
+    env.log_listener = [&out_mutex, &options, &display](const CTask&, const LogRecord& record) {
         std::string line = logRecordTxtLine(record, options);
         line.resize(line.size() - 2);  // "\r\n"
         std::lock_guard lock(out_mutex);
+        display.clear();  // the log line takes its place; the next redraw comes below it
         std::cout << line << std::endl;
     };
     env.run_finished = [&watch](CTask&, const RunOutcome& outcome) {
@@ -93,11 +126,21 @@ int runRun(const Paths& paths, const std::string& name, const EngineSetup& setup
     server.startTask(index);
 
     bool interrupted = false;
+    int polls = 0;
     while (!watch.run_over && server.hasWorker(index)) {
         if (waitForSignal(signals, 100)) {
             interrupted = true;
             break;
         }
+        if (++polls % 5 == 0) {
+            const RunProgressSnapshot progress = server.progressAt(index);
+            std::lock_guard lock(out_mutex);
+            if (progress.running) display.draw(progress);
+        }
+    }
+    {
+        std::lock_guard lock(out_mutex);
+        display.clear();
     }
     // A scheduled task's worker goes back to waiting after the run; this run
     // was a one-off, so end it here.

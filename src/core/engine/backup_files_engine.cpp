@@ -88,6 +88,9 @@ public:
         const std::vector<CDatabaseItem> working = resolveSelection(
             session_, task_.databases, options_.flag(kOptNewTables) != 0, options_.flag(kOptNewDatabases) != 0);
         for (const CDatabaseItem& database : working) {
+            if (database.selected != 0) context_.progress().addSelectedTables(database);
+        }
+        for (const CDatabaseItem& database : working) {
             if (database.selected == 0) continue;
             if (context_.stopRequested()) return canceled();
             if (!backupDatabase(database)) return canceled();
@@ -163,15 +166,23 @@ private:
         return writer_->writeHeader(file_);
     }
 
+    // The bytes of the file being finished go into the run's total.
+    void countOutput() {
+        context_.progress().setOutputBytes(static_cast<int64_t>(file_.bytesWritten()));
+        context_.progress().closeOutput();
+    }
+
     // Writes the footer and puts the file in place. A file that failed on
     // the way, or holds a table cut short, is abandoned: it is not listed as
     // written, not compressed and not counted.
     void finishFile() {
         if (!file_.isOpen()) return;
         if (file_.failed() || file_incomplete_ || !writer_->writeFooter(file_)) {
+            countOutput();
             abandonFile();
             return;
         }
+        countOutput();
         if (!file_.close()) {
             context_.log(kLogError, "Failed to write the end of the backup file! - " + file_.path());
             return;
@@ -215,8 +226,10 @@ private:
                     continue;
                 }
             }
+            context_.progress().beginTable(name, table->table, -1);
             const uint64_t before = file_.bytesWritten();
             const TableResult result = writer_->writeTable(file_, name, table->table);
+            context_.progress().endTable();
             if (result == TableResult::Canceled) return false;
             // A table that failed after its first statements leaves the file
             // without a whole copy of it (a DROP without the CREATE, rows cut short).

@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -204,6 +205,7 @@ TableResult DumpWriter::writeTable(DumpFile& file, const std::string& database, 
         }
         MYSQL_ROW row = mysql_fetch_row(status.get());
         if (row && mysql_num_fields(status.get()) >= 2 && row[1]) engine = status_engine = row[1];
+        if (row && mysql_num_fields(status.get()) >= 5 && row[4]) context_.progress().setRowsEstimate(std::atoll(row[4]));
     }
     ResultPtr columns(mysql_list_fields(session_.native(), name.c_str(), nullptr));
     if (!columns) {
@@ -436,6 +438,7 @@ TableResult DumpWriter::writeRecords(DumpFile& file, const std::string& name, co
         }
         const unsigned long* lengths = mysql_fetch_lengths(result);
         ++row_count;
+        context_.progress().addRowOutput(static_cast<int64_t>(file.bytesWritten()));
         values.clear();
         appendRowValues(values, mysql, row, lengths, fields, count);
         if (!multiple) {

@@ -25,6 +25,7 @@ EngineResult runExecuteScript(RunContext& context) {
     context.log(kLogInfo, connectSucceededLogText(session.versionText()));
     context.log(kLogInfo, "Executing MySQL script: " + std::to_string(task.script.size()) + " statements");
 
+    context.progress().setStatementsTotal(static_cast<int64_t>(task.script.size()));
     int executed = 0;
     int number = 0;
     for (const std::string& statement : task.script) {
@@ -33,6 +34,7 @@ EngineResult runExecuteScript(RunContext& context) {
         if (statement.empty()) continue;
         std::string sql = statement;
         if (sql.back() == ';') sql.pop_back();
+        context.progress().addStatements();
         if (!session.execute(sql)) {
             // A blocked call cancelled by a stop fails; that is not the statement's fault.
             if (context.stopRequested()) return EngineResult::Canceled;

@@ -1,6 +1,7 @@
 #include "core/engine/export_engine.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -31,6 +32,18 @@ void createExportDirectory(const std::string& directory) {
     if (path.size() > 1 && path.back() == '/') path.pop_back();
     std::error_code ec;
     std::filesystem::create_directory(path, ec);
+}
+
+// The server's estimate of a table's rows; -1 when it has none.
+int64_t rowEstimate(MySqlSession& session, const std::string& database, const std::string& table) {
+    std::string value;
+    if (!session.queryValue("SELECT TABLE_ROWS FROM information_schema.TABLES WHERE TABLE_SCHEMA='" +
+                                escapeStringLiteral(database) + "' AND TABLE_NAME='" + escapeStringLiteral(table) + "'",
+                            value) ||
+        value.empty()) {
+        return -1;
+    }
+    return std::atoll(value.c_str());
 }
 
 enum class EntryResult { Exported, Skipped, Canceled };
@@ -86,6 +99,7 @@ EntryResult ExportRun::exportEntry(const CTableItem& entry) {
         }
     }
 
+    ctx_.progress().beginTable(entry.database, entry.table, rowEstimate(session_, entry.database, entry.table));
     const std::string select = "SELECT * FROM " + quoteName(entry.table, quote_);
     if (mysql_real_query(mysql, select.data(), static_cast<unsigned long>(select.size())) != 0) {
         ctx_.log(kLogWarning, "Failed to select all records!");
@@ -115,6 +129,7 @@ EntryResult ExportRun::exportEntry(const CTableItem& entry) {
             return EntryResult::Skipped;
         }
         ++rows;
+        ctx_.progress().addRowOutput(static_cast<int64_t>(file.bytesWritten()));
         if (ctx_.stopRequested()) return canceled(result.get());
     }
     if (ctx_.stopRequested()) return canceled(nullptr);
@@ -134,6 +149,8 @@ EntryResult ExportRun::exportEntry(const CTableItem& entry) {
         if (!writer.writeEnd(file) || !file.flush()) ctx_.log(kLogError, "Failed to write the end string to the file!");
     }
     file.close();
+    ctx_.progress().setOutputBytes(static_cast<int64_t>(file.bytesWritten()));
+    ctx_.progress().closeOutput();
 
     ctx_.log(kLogInfo, "Exported " + std::to_string(rows) + " records from the " + what + " " + entry.database + "." +
                            entry.table);
@@ -205,9 +222,11 @@ EngineResult runExportTask(RunContext& context, const ExportRunSettings& setting
     context.log(kLogInfo, "Exporting " + std::to_string(entries.size()) + " selected tables and views...");
     ExportRun run(context, session, quote);
     int exported = 0;
+    context.progress().setTablesTotal(static_cast<int64_t>(entries.size()));
     for (const CTableItem& entry : entries) {
         if (context.stopRequested()) return EngineResult::Canceled;
         const EntryResult result = run.exportEntry(entry);
+        context.progress().endTable();
         if (result == EntryResult::Canceled) return EngineResult::Canceled;
         if (result == EntryResult::Exported) ++exported;
     }

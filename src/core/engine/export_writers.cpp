@@ -249,6 +249,7 @@ bool ExportFile::writeOut(const char* data, size_t size) {
 
 bool ExportFile::append(std::string_view bytes) {
     if (fd_ < 0 || failed_) return false;
+    bytes_ += bytes.size();
     if (buffer_.size() + bytes.size() <= kFileBufferSize) {
         buffer_.append(bytes);
         return true;

@@ -49,6 +49,8 @@ public:
     bool create(const std::string& path);
     bool isOpen() const { return fd_ >= 0; }
     bool failed() const { return failed_; }
+    // Bytes handed to append() since create().
+    uint64_t bytesWritten() const { return bytes_; }
 
     bool append(std::string_view bytes);
     // Hands everything buffered to the system; false when any write failed.
@@ -61,6 +63,7 @@ private:
 
     int fd_ = -1;
     bool failed_ = false;
+    uint64_t bytes_ = 0;
     std::string buffer_;
 };
 

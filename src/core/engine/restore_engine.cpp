@@ -70,6 +70,9 @@ public:
 
         bool stop = false;
         for (const CRestoreFile& entry : task_.restore_files) {
+            if (entry.kind == kFileKindSql || entry.kind == kFileKindGzip) context_.progress().addFilesTotal(1);
+        }
+        for (const CRestoreFile& entry : task_.restore_files) {
             if (context_.stopRequested()) return EngineResult::Canceled;
             if (entry.kind != kFileKindSql && entry.kind != kFileKindGzip) continue;
             const Outcome outcome = restoreEntry(entry);
@@ -132,7 +135,9 @@ private:
             context_.log(kLogError, "Failed to open the file!");
             return continueOnFileError() ? Outcome::Next : Outcome::Stop;
         }
+        context_.progress().beginFile(entry.full_path, static_cast<int64_t>(reader->length()));
         const Outcome outcome = replay(*reader);
+        context_.progress().endFile();
         reader->close();
         return outcome;
     }
@@ -156,6 +161,7 @@ private:
                 if (context_.stopRequested()) return Outcome::Canceled;
                 if (!statement.empty() && statement.back() == ';') statement.pop_back();
                 if (statement.empty()) continue;
+                context_.progress().addStatements();
                 if (session_.execute(statement)) continue;
                 // A blocked call cancelled by a stop fails; that is not the statement's fault.
                 if (context_.stopRequested()) return Outcome::Canceled;
@@ -166,6 +172,7 @@ private:
                 }
             }
             statements.clear();
+            context_.progress().setFileBytes(static_cast<int64_t>(reader.position()));
             // A statement too large for the server ended the batch; it is
             // reported in its place and never sent.
             if (auto oversized = reader.takeOversized(); oversized && !batch_stopped) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -169,6 +170,9 @@ public:
 
         const size_t count = another_database_ ? std::min<size_t>(1, databases.size()) : databases.size();
         for (size_t i = 0; i < count; ++i) {
+            if (databases[i].selected != 0) context_.progress().addSelectedTables(databases[i]);
+        }
+        for (size_t i = 0; i < count; ++i) {
             if (databases[i].selected == 0) continue;
             if (copyDatabase(databases[i]) == Flow::Stop) return canceled();
             if (context_.stopRequested()) return canceled();
@@ -195,6 +199,7 @@ private:
 
     bool toDestination(const std::string& sql) {
         const bool ok = destination_.execute(sql);
+        if (ok) context_.progress().addBytes(static_cast<int64_t>(sql.size()));
         if (probe_.on_destination_statement) probe_.on_destination_statement(sql, ok);
         return ok;
     }
@@ -331,7 +336,10 @@ private:
             for (const std::string& warning : catalogue_.warnings) context_.log(kLogWarning, warning);
         }
         for (const CTableItem* table : tablesInReplayOrder(database, catalogue_)) {
-            if (copyTable(db, *table) == Flow::Stop) return Flow::Stop;
+            context_.progress().beginTable(db, table->table, -1);
+            const Flow flow = copyTable(db, *table);
+            context_.progress().endTable();
+            if (flow == Flow::Stop) return Flow::Stop;
             if (context_.stopRequested()) return Flow::Stop;
         }
         // Routines come before the views: a view that calls a stored
@@ -431,6 +439,7 @@ private:
             }
             if (MYSQL_ROW row = mysql_fetch_row(status.get()); row && mysql_num_fields(status.get()) >= 2) {
                 engine = status_engine = row[1] ? row[1] : "";
+                if (mysql_num_fields(status.get()) >= 5 && row[4]) context_.progress().setRowsEstimate(std::atoll(row[4]));
             }
         }
         ResultPtr field_list(mysql_list_fields(source_.native(), t.c_str(), nullptr));
@@ -655,6 +664,7 @@ private:
         while (MYSQL_ROW row = mysql_fetch_row(rows.get())) {
             const unsigned long* lengths = mysql_fetch_lengths(rows.get());
             ++fetched;
+            context_.progress().addRows();
             values.clear();
             appendRowValues(values, escaper, row, lengths, fields, count);
             if (!multi_row) {

@@ -32,8 +32,13 @@ size_t ConnectionRegistry::size() const {
     return connections_.size();
 }
 
-RunContext::RunContext(CTask& task, TaskEnvironment& env, std::stop_token stop, ConnectionRegistry& connections)
-    : task_(task), env_(env), stop_(std::move(stop)), connections_(connections) {}
+RunContext::RunContext(CTask& task, TaskEnvironment& env, std::stop_token stop, ConnectionRegistry& connections,
+                       RunProgress* progress)
+    : task_(task),
+      env_(env),
+      stop_(std::move(stop)),
+      connections_(connections),
+      progress_(progress ? progress : &own_progress_) {}
 
 void RunContext::log(uint8_t level, const std::string& text) {
     if (level == kLogError && error_lines_++ == 0) first_error_ = text;

@@ -10,6 +10,7 @@
 
 #include "core/model/task.h"
 #include "core/model/task_time.h"
+#include "core/scheduler/run_progress.h"
 
 namespace keelvault {
 
@@ -34,7 +35,9 @@ private:
 // What an engine gets for one run of its task.
 class RunContext {
 public:
-    RunContext(CTask& task, TaskEnvironment& env, std::stop_token stop, ConnectionRegistry& connections);
+    // Without a progress record of the task's the context keeps one of its own.
+    RunContext(CTask& task, TaskEnvironment& env, std::stop_token stop, ConnectionRegistry& connections,
+               RunProgress* progress = nullptr);
 
     CTask& task() { return task_; }
     const CTask& task() const { return task_; }
@@ -55,6 +58,9 @@ public:
     void registerConnection(MYSQL* mysql) { connections_.add(mysql); }
     void unregisterConnection(MYSQL* mysql) { connections_.remove(mysql); }
 
+    // Where the engine reports how far the run has come.
+    RunProgress& progress() { return *progress_; }
+
 private:
     CTask& task_;
     TaskEnvironment& env_;
@@ -62,6 +68,8 @@ private:
     ConnectionRegistry& connections_;
     int error_lines_ = 0;  // the engine's own thread only
     std::string first_error_;
+    RunProgress own_progress_;
+    RunProgress* progress_;
 };
 
 }  // namespace keelvault

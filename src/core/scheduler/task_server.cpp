@@ -18,7 +18,7 @@ bool TaskSlot::hasWorker() const {
 
 bool TaskSlot::start(TaskEnvironment* env, Engine engine) {
     reap();
-    auto state = std::make_shared<WorkerState>(task_, env, std::move(engine));
+    auto state = std::make_shared<WorkerState>(task_, env, std::move(engine), progress_);
     try {
         thread_ = std::jthread(runWorker, state);
     } catch (const std::system_error&) {
@@ -182,6 +182,11 @@ bool TaskServer::shouldContinue(const CTask& task) {
 bool TaskServer::hasWorker(int index) const {
     TaskSlot* slot = slotAt(index);
     return slot != nullptr && slot->hasWorker();
+}
+
+RunProgressSnapshot TaskServer::progressAt(int index) const {
+    TaskSlot* slot = slotAt(index);
+    return slot ? slot->progress()->snapshot() : RunProgressSnapshot{};
 }
 
 std::vector<std::shared_ptr<const CTask>> TaskServer::tasks() const {

@@ -30,6 +30,8 @@ public:
     // True while the worker thread runs (a worker that ended by itself no
     // longer counts).
     bool hasWorker() const;
+    // The progress of the task's current or last run; kept across workers.
+    const std::shared_ptr<RunProgress>& progress() const { return progress_; }
 
 private:
     friend class TaskServer;
@@ -44,6 +46,7 @@ private:
     void reap();
 
     std::shared_ptr<CTask> task_;
+    std::shared_ptr<RunProgress> progress_ = std::make_shared<RunProgress>();
     std::shared_ptr<WorkerState> state_;
     std::jthread thread_;
 };
@@ -84,6 +87,8 @@ public:
     static bool shouldContinue(const CTask& task);
 
     bool hasWorker(int index) const;
+    // The progress of a task's current or last run; an empty one for a bad index.
+    RunProgressSnapshot progressAt(int index) const;
     bool isStarted() const { return started_; }
     // Lets single tasks be started without startAll.
     void setEnvironment(TaskEnvironment* env) { env_ = env; }

@@ -147,7 +147,13 @@ private:
         if (stopRequested()) return canceled(RunOutcome{EngineResult::Canceled, 0, {}, 0});
 
         RunOutcome outcome;
-        RunContext context(task_, env_, stop_, state_.connections);
+        RunContext context(task_, env_, stop_, state_.connections, state_.progress.get());
+        RunProgress& progress = *state_.progress;
+        progress.begin();
+        struct EndProgress {
+            RunProgress& progress;
+            ~EndProgress() { progress.end(); }
+        } end_progress{progress};
         const auto started = std::chrono::steady_clock::now();
         auto outcomeOf = [&](EngineResult result, int extra_errors, const std::string& error) {
             RunOutcome o;

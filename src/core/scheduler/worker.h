@@ -16,13 +16,15 @@ namespace keelvault {
 // State shared by a slot and its worker thread. The worker holds it (and so
 // the task record) by shared ownership, so a slot may go while it ends.
 struct WorkerState {
-    WorkerState(std::shared_ptr<CTask> task, TaskEnvironment* env, Engine engine)
-        : task(std::move(task)), env(env), engine(std::move(engine)) {}
+    WorkerState(std::shared_ptr<CTask> task, TaskEnvironment* env, Engine engine,
+                std::shared_ptr<RunProgress> progress = std::make_shared<RunProgress>())
+        : task(std::move(task)), env(env), engine(std::move(engine)), progress(std::move(progress)) {}
 
     std::shared_ptr<CTask> task;
     TaskEnvironment* env;
     Engine engine;
     ConnectionRegistry connections;
+    std::shared_ptr<RunProgress> progress;  // never null; the slot's, so readers outlive the worker
 
     // The wait cycle pauses on this; a stop request or wake() ends the pause.
     std::mutex wake_mutex;
