@@ -178,7 +178,20 @@ void Application::loadStoredFiles() {
     env_.options = options_;
     hooks_.register_engines(env_);
     env_.save_task_list = [this] { return saveTaskList(); };
-    env_.run_finished = [this](CTask&, const RunOutcome&) { saveTaskList(); };
+    env_.run_finished = [this](CTask& task, const RunOutcome& outcome) {
+        saveTaskList();
+        if (outcome.error_lines == 0 || outcome.result == EngineResult::Canceled) return;
+        std::string name;
+        {
+            std::lock_guard lock(task.mutex());
+            name = task.name;
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, record = &task, name = QString::fromStdString(name),
+             error = QString::fromStdString(outcome.first_error)] { alertFailedRun(record, name, error); },
+            Qt::QueuedConnection);
+    };
 
     CTaskList list;
     if (loadTaskList(tasksFilePath(data_folder_), list)) addStoredTasks(list, server_);
@@ -309,6 +322,29 @@ void Application::shutDown() {
         window_->close();
     }
     emit ended();
+}
+
+void Application::alertFailedRun(const CTask* task, const QString& name, const QString& first_error) {
+    if (ended_) return;
+    alerted_task_ = task;
+    const QString title = QStringLiteral("The task (") + name + QStringLiteral(") failed");
+    if (hooks_.tray_message) {
+        hooks_.tray_message(title, first_error);
+    } else if (window_) {
+        window_->showTrayMessage(title, first_error);
+    }
+}
+
+void Application::showAlertedLog() {
+    if (!window_ || alerted_task_ == nullptr) return;
+    const auto tasks = server_.tasks();
+    for (size_t i = 0; i < tasks.size(); ++i) {
+        if (tasks[i].get() != alerted_task_) continue;
+        if (!window_visible_) window_->showFromOutside();
+        if (!window_visible_) return;  // the login was not given
+        window_->taskView()->viewLogOf(static_cast<int>(i));
+        return;
+    }
 }
 
 }  // namespace keelvault::ui

@@ -35,6 +35,9 @@ struct ApplicationHooks {
     std::function<bool()> service_rights;                             // default: systemd user-unit rights
     QString instance_name;                                            // default: one name per user
     QString program_path;                                             // default: this program's file
+    // A run ended with errors: the title and text of the alert; default: a
+    // message of the tray icon.
+    std::function<void(const QString& title, const QString& text)> tray_message;
     std::shared_ptr<FileChooser> file_chooser;                        // default: Qt's file dialogs
     bool splash = true;
 };
@@ -93,6 +96,10 @@ public:
     bool registerHotKey();
     const ApplicationHooks& hooks() const { return hooks_; }
 
+    // The log viewer of the task of the last failed-run alert (its message
+    // was clicked); the window shows first when hidden.
+    void showAlertedLog();
+
 signals:
     void ended();
 
@@ -102,6 +109,8 @@ private:
     void onCommitData(QSessionManager& manager);
     void updateInhibitor();
     void shutDown();
+    // On the interface thread after a run of `task` ended with errors.
+    void alertFailedRun(const CTask* task, const QString& name, const QString& first_error);
 
     Prompter& prompter_;
     ApplicationHooks hooks_;
@@ -115,6 +124,9 @@ private:
     bool window_visible_ = false;
     bool ended_ = false;
     bool started_ = false;
+    // The record of the task of the last failed-run alert; only compared,
+    // since the task may have been deleted since.
+    const CTask* alerted_task_ = nullptr;
     std::unique_ptr<SingleInstance> instance_;
     std::unique_ptr<GlobalHotKey> hot_key_;
     std::unique_ptr<SessionInhibitor> inhibitor_;

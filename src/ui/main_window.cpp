@@ -19,6 +19,7 @@
 #include "ui/platform/help.h"
 #include "ui/prompter.h"
 #include "ui/sheet_commands.h"
+#include "ui/task_list_model.h"
 #include "ui/task_list_view.h"
 
 namespace keelvault::ui {
@@ -64,7 +65,36 @@ MainWindow::MainWindow(Application& app, QWidget* parent) : QMainWindow(parent),
         if (reason == QSystemTrayIcon::Trigger && !app_.windowVisible()) showFromOutside();
     });
     connect(tray_menu_, &QMenu::aboutToShow, this, &MainWindow::rebuildTrayMenu);
+    connect(tray_, &QSystemTrayIcon::messageClicked, &app_, &Application::showAlertedLog);
     rebuildTrayMenu();
+
+    connect(view_, &TaskListView::refreshed, this, &MainWindow::updateStatusText);
+}
+
+void MainWindow::showTrayMessage(const QString& title, const QString& text) {
+    if (!tray_->isVisible()) {
+        // The icon stands in for the window only while it is hidden; it
+        // shows for the message and goes with it.
+        tray_->show();
+        QTimer::singleShot(15000, this, [this] {
+            if (app_.windowVisible()) tray_->hide();
+        });
+    }
+    tray_->showMessage(title, text, QSystemTrayIcon::Warning, 10000);
+}
+
+void MainWindow::updateStatusText() {
+    const QList<int> rows = view_->selectedRows();
+    const QString numbers = rows.size() == 1 ? view_->model().progressText(rows.front()) : QString();
+    if (!numbers.isEmpty()) {
+        const QString name = view_->model().data(view_->model().index(rows.front(), TaskListModel::NameColumn),
+                                                 Qt::DisplayRole).toString();
+        statusBar()->showMessage(name + QStringLiteral(": ") + numbers);
+        showing_progress_ = true;
+    } else if (showing_progress_) {
+        statusBar()->showMessage(tr("Ready"));
+        showing_progress_ = false;
+    }
 }
 
 MainWindow::~MainWindow() {

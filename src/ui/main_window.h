@@ -58,6 +58,11 @@ public:
     void updateClock();
     void stopClock();
     QToolButton* viewStyleButton() const { return view_button_; }
+    // A message from the tray icon (which shows for it if hidden);
+    // clicking it tells the application.
+    void showTrayMessage(const QString& title, const QString& text);
+    // The numbers of the selected running task, or "Ready".
+    void updateStatusText();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -80,6 +85,7 @@ private:
     std::array<QAction*, kFrameCommandCount> actions_{};
     std::array<std::function<void()>, kFrameCommandCount> handlers_{};
     bool closing_ = false;
+    bool showing_progress_ = false;  // the status bar holds a run's numbers
 };
 
 }  // namespace keelvault::ui

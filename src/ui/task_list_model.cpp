@@ -18,7 +18,11 @@ void TaskListModel::refresh(const CSystemOptions& options, bool service_running)
     const auto tasks = server_.tasks();
     std::vector<TaskRowText> rows;
     rows.reserve(tasks.size());
-    for (const auto& task : tasks) rows.push_back(taskRowText(*task, options, service_running));
+    std::vector<RunProgressSnapshot> progress(tasks.size());
+    for (size_t i = 0; i < tasks.size(); ++i) {
+        rows.push_back(taskRowText(*tasks[i], options, service_running));
+        if (tasks[i]->status.load() == kStatusRunning) progress[i] = server_.progressAt(static_cast<int>(i));
+    }
 
     const int old_count = static_cast<int>(rows_.size());
     const int new_count = static_cast<int>(rows.size());
@@ -33,7 +37,11 @@ void TaskListModel::refresh(const CSystemOptions& options, bool service_running)
         endInsertRows();
     }
     rows_ = std::move(rows);
-    if (!rows_.empty()) emit dataChanged(index(0, 0), index(new_count - 1, ColumnCount - 1), {Qt::DisplayRole});
+    progress_ = std::move(progress);
+    if (!rows_.empty()) {
+        emit dataChanged(index(0, 0), index(new_count - 1, ColumnCount - 1),
+                         {Qt::DisplayRole, Qt::ToolTipRole, ProgressRole});
+    }
 }
 
 int TaskListModel::rowCount(const QModelIndex& parent) const {
@@ -45,6 +53,16 @@ int TaskListModel::columnCount(const QModelIndex& parent) const { return parent.
 QVariant TaskListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= static_cast<int>(rows_.size())) return {};
     const TaskRowText& row = rows_[static_cast<size_t>(index.row())];
+    if (index.column() == StatusColumn && (role == Qt::ToolTipRole || role == ProgressRole)) {
+        const RunProgressSnapshot& progress = progress_[static_cast<size_t>(index.row())];
+        if (progress.running) {
+            if (role == ProgressRole) return progressFraction(progress);
+            const QString numbers = progressText(index.row());
+            if (!numbers.isEmpty()) return numbers;
+        } else if (role == ProgressRole) {
+            return {};
+        }
+    }
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
         switch (index.column()) {
             case NameColumn: return text(row.name);
@@ -76,6 +94,12 @@ QVariant TaskListModel::headerData(int section, Qt::Orientation orientation, int
         return QVariant::fromValue(Qt::AlignVCenter | (centred ? Qt::AlignHCenter : Qt::AlignLeft));
     }
     return {};
+}
+
+QString TaskListModel::progressText(int row) const {
+    if (row < 0 || row >= static_cast<int>(progress_.size())) return {};
+    const RunProgressSnapshot& progress = progress_[static_cast<size_t>(row)];
+    return progress.running ? text(keelvault::progressText(progress)) : QString();
 }
 
 int TaskListModel::columnWidth(int column) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/scheduler/display_text.h"
+#include "core/scheduler/run_progress.h"
 
 namespace keelvault {
 class TaskServer;
@@ -18,6 +19,10 @@ namespace keelvault::ui {
 class TaskListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
+    // On the status column of a running task: how far its run has come, 0 to
+    // 1, or -1 when it cannot be measured; nothing for a task not running.
+    static constexpr int ProgressRole = Qt::UserRole + 1;
+
     enum Column { NameColumn, StatusColumn, LastRunColumn, NextRunColumn, TypeColumn, ScheduleColumn, ColumnCount };
 
     explicit TaskListModel(const TaskServer& server, QObject* parent = nullptr);
@@ -30,10 +35,14 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     static int columnWidth(int column);
+    // The numbers of the row's run while it runs (also its status tooltip);
+    // empty otherwise.
+    QString progressText(int row) const;
 
 private:
     const TaskServer& server_;
     std::vector<TaskRowText> rows_;
+    std::vector<RunProgressSnapshot> progress_;  // the running tasks' only
     QIcon task_icon_;
 };
 

@@ -16,6 +16,7 @@
 #include "ui/application.h"
 #include "ui/dialogs/rename_task_dialog.h"
 #include "ui/icons.h"
+#include "ui/progress_delegate.h"
 #include "ui/prompter.h"
 #include "ui/task_list_model.h"
 #include "ui/task_log_dialog.h"
@@ -91,6 +92,7 @@ TaskListView::TaskListView(Application& app, QWidget* parent) : QWidget(parent),
     table_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     for (int c = 0; c < TaskListModel::ColumnCount; ++c) table_->setColumnWidth(c, TaskListModel::columnWidth(c));
     table_->horizontalHeader()->setStretchLastSection(true);
+    table_->setItemDelegateForColumn(TaskListModel::StatusColumn, new ProgressDelegate(table_));
 
     icons_ = new QListView(this);
     icons_->setModel(model_);
@@ -440,7 +442,11 @@ void TaskListView::viewLog() {
         app_.prompter().warn(QStringLiteral("Please choose a task!"));
         return;
     }
-    const CTask task = app_.taskServer().copyTask(rows.front());
+    viewLogOf(rows.front());
+}
+
+void TaskListView::viewLogOf(int index) {
+    const CTask task = app_.taskServer().copyTask(index);
     TaskLogDialog dialog(app_.prompter(), app_.environment().logsFolder(), task.name, task.log_name, app_.options(),
                          window());
     app_.prompter().runDialog(dialog);

@@ -84,6 +84,8 @@ public:
     void stopAll();
     void selectAll();
     void viewLog();
+    // The log viewer of one task, whatever the selection.
+    void viewLogOf(int index);
     void saveAs();
     void loadFrom();
 
