@@ -23,18 +23,22 @@ std::string progressLine(const RunProgressSnapshot& p, size_t width) {
     std::string line = progressText(p);
     if (line.empty()) line = "starting";
     // Rates and estimates from a fraction of a second would jump about.
+    std::string tail;
     if (p.seconds >= 1.0) {
         const bool rows = p.rows_all > 0;
         const int64_t count = rows ? p.rows_all : p.statements;
         if (count > 0) {
             const auto rate = static_cast<int64_t>(static_cast<double>(count) / p.seconds);
-            line += ", " + groupedNumber(rate) + (rows ? " rows/s" : " statements/s");
+            tail += ", " + groupedNumber(rate) + (rows ? " rows/s" : " statements/s");
         }
         const double fraction = progressFraction(p);
         if (fraction > 0.001 && fraction < 1.0) {
-            line += ", " + durationText(p.seconds * (1.0 - fraction) / fraction) + " left";
+            tail += ", " + durationText(p.seconds * (1.0 - fraction) / fraction) + " left";
         }
     }
+    // On a narrow terminal the rate and the time left are kept whole.
+    if (line.size() + tail.size() > width && tail.size() < width) line.resize(width - tail.size());
+    line += tail;
     if (line.size() > width) line.resize(width);
     return line;
 }

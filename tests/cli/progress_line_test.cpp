@@ -53,8 +53,9 @@ TEST(ProgressLine, RatesAndTimeLeft) {
 }
 
 TEST(ProgressLine, FitsTheTerminalAndRedrawsInPlace) {
-    const std::string line = progressLine(backupUnderWay(), 20);
-    EXPECT_EQ(line, "shop.orders: 500 of ");
+    // The numbers give way to the rate and the time left.
+    EXPECT_EQ(progressLine(backupUnderWay(), 60), "shop.orders: 500 of 1,000 rows, table, 300 rows/s, 0:17 left");
+    EXPECT_EQ(progressLine(backupUnderWay(), 20), "shop.orders: 500 of ");
     EXPECT_EQ(redrawnLine("abc"), "\rabc\x1b[K");
     EXPECT_EQ(clearedLine(), "\r\x1b[K");
 }
