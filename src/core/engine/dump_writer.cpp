@@ -273,6 +273,7 @@ TableResult DumpWriter::writeTable(DumpFile& file, const std::string& database, 
             columns.reset();
             const TableResult rows = writeRecords(file, name, q, plan.selectStatement(q, quote_), column_list);
             if (rows != TableResult::Done) return rows;
+            digests_.push_back(TableDigestEntry{database, name, digest_.rows(), digest_.hex(), file.path(), {}});
         }
     }
     if (o.flag(kOptStructure)) {
@@ -426,6 +427,7 @@ TableResult DumpWriter::writeRecords(DumpFile& file, const std::string& name, co
         return true;
     };
 
+    digest_.reset();
     MYSQL_RES* result = rows.get();
     const unsigned int count = mysql_num_fields(result);
     const MYSQL_FIELD* fields = mysql_fetch_fields(result);
@@ -438,6 +440,7 @@ TableResult DumpWriter::writeRecords(DumpFile& file, const std::string& name, co
         ++row_count;
         values.clear();
         appendRowValues(values, mysql, row, lengths, fields, count);
+        digest_.addRow(values);
         if (!multiple) {
             statement.assign(prefix);
             statement += values;
