@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake make pkg-config
   libmariadb-dev mariadb-server mariadb-client
-  zlib1g-dev libgtest-dev
+  zlib1g-dev libgtest-dev libxxhash-dev
   nlohmann-json3-dev libcli11-dev
   qt6-base-dev xvfb
   qt6-base-dev-tools libqt6svg6 libx11-dev

@@ -63,6 +63,10 @@ int runServers(const Paths& paths, bool show_passwords);
 int runServersAdd(const Paths& paths, const std::string& input);
 int runServersDelete(const Paths& paths, const std::string& name);
 int runServersTest(const Paths& paths, const std::string& name);
+// Restores a backup record (1 = the oldest, 0 = the newest) into scratch
+// databases on a saved server and compares it with its digests; with
+// `list`, prints the records and whether each can be verified.
+int runVerify(const Paths& paths, const std::string& name, int record_number, const std::string& into, bool list);
 
 // Exit statuses of run (and add --run).
 inline constexpr int kRunClean = 0;

@@ -29,6 +29,12 @@ void usage(std::ostream& out) {
            "                         3 cancelled (SIGINT or SIGTERM), 1 could not start\n"
            "  log NAME [--all]       the task's log (last 200 records, or all)\n"
            "  service                run the task list headless until SIGTERM or SIGINT\n"
+           "  verify NAME [--record N] --into CONNECTION\n"
+           "                         restore a backup (default the newest; N counts from the oldest)\n"
+           "                         into scratch databases on a saved server and compare every table\n"
+           "                         with what the backup wrote; exit status 0 all equal, 2 a table\n"
+           "                         differs, 3 cancelled, 1 could not verify\n"
+           "  verify NAME --list     the task's backups and whether each can be verified\n"
            "\n"
            "saved servers:\n"
            "  servers [--show-passwords]  one line per server: name, host, port, user, password, comment\n"
@@ -96,6 +102,15 @@ int cliMain(int argc, char** argv, const EngineSetup& setup) {
     CLI::App* rename = command("rename", [&] { return runRename(paths(), name, new_name); });
     rename->add_option("NAME", name)->required();
     rename->add_option("NEW", new_name)->required();
+
+    int record = 0;
+    std::string into;
+    bool list_records = false;
+    CLI::App* verify = command("verify", [&] { return runVerify(paths(), name, record, into, list_records); });
+    verify->add_option("NAME", name)->required();
+    verify->add_option("--record", record)->type_name("N");
+    verify->add_option("--into", into)->type_name("CONNECTION");
+    verify->add_flag("--list", list_records);
 
     CLI::App* servers = command("servers", [&] { return runServers(paths(), show_passwords); });
     servers->require_subcommand(0, 1);

@@ -110,6 +110,7 @@ void SheetCommands::backupsList() {
         return current.backups;
     };
     BackupsListDialog dialog(task, app_.options(), app_.serviceRunning(), fresh, app_.prompter(), &window_);
+    dialog.setVerifySetup(app_.servers(), logsFolderPath(app_.dataFolder()));
     if (app_.prompter().runDialog(dialog) != QDialog::Accepted || !dialog.restoreTask()) return;
     runWizard(*dialog.restoreTask(), QStringLiteral("Create restore task by backup task"), false);
 }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -9,6 +10,7 @@
 #include <system_error>
 #include <vector>
 
+#include "core/engine/backup_digests.h"
 #include "core/engine/backup_naming.h"
 #include "core/engine/dump_writer.h"
 #include "core/engine/gzip_file.h"
@@ -98,7 +100,9 @@ public:
         if (singleFile()) finishFile();
         session_.close();
 
+        const std::vector<std::string> uncompressed = written_;
         if (options_.flag(kOptFileType) != 2 && options_.gzip) compressFiles();
+        writeDigests(uncompressed);
         recordBackup();
         applyRetention(task_, context_.env());
         return EngineResult::Finished;
@@ -200,6 +204,8 @@ private:
         }
         CharsetStep charset;
         if (options_.flag(kOptSetCharset)) charset = session_.applyDatabaseCharset();
+        // Values read back for a verify must be read in the same character set.
+        session_.queryValue("SELECT @@CHARACTER_SET_RESULTS", read_charsets_[name]);
         if (layout_ == BackupLayout::PerDatabase && !openFile(newFilePath(name, ""))) {
             finishFile();
             return true;
@@ -282,6 +288,29 @@ private:
         context_.log(kLogInfo, formatCount("Compress %lld SQL backup files successfully.", compressed));
     }
 
+    // The side file of the digests of the tables of every complete file;
+    // tables of abandoned files have none. `uncompressed` are the files as
+    // written, in the order of their final names in written_.
+    void writeDigests(const std::vector<std::string>& uncompressed) {
+        if (written_.empty()) return;
+        std::map<std::string, std::string> final_names;
+        for (size_t i = 0; i < uncompressed.size() && i < written_.size(); ++i) final_names[uncompressed[i]] = written_[i];
+        BackupDigests digests;
+        digests.task = task_name_;
+        digests.run_time = start_;
+        for (TableDigestEntry entry : writer_->digests()) {
+            const auto file = final_names.find(entry.file);
+            if (file == final_names.end()) continue;
+            entry.file = file->second;
+            entry.charset = read_charsets_[entry.database];
+            digests.tables.push_back(std::move(entry));
+        }
+        const std::string path = backupDigestsPath(written_);
+        if (!saveBackupDigests(path, digests)) {
+            context_.log(kLogWarning, "Failed to write the digests of the backup; it cannot be verified - " + path);
+        }
+    }
+
     void recordBackup() {
         // A run that left no complete file made no backup: recording it would
         // let the count rule of retention delete a good copy in its place.
@@ -312,7 +341,8 @@ private:
     std::optional<DumpWriter> writer_;
     DumpFile file_;
     std::vector<std::string> written_;
-    std::set<std::string> run_paths_;  // every new file name this run has used
+    std::set<std::string> run_paths_;
+    std::map<std::string, std::string> read_charsets_;  // database -> character set its rows were read in  // every new file name this run has used
     std::string task_name_;
     bool file_incomplete_ = false;  // the open file holds a table cut short
 };

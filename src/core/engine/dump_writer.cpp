@@ -275,6 +275,7 @@ TableResult DumpWriter::writeTable(DumpFile& file, const std::string& database, 
             columns.reset();
             const TableResult rows = writeRecords(file, name, q, plan.selectStatement(q, quote_), column_list);
             if (rows != TableResult::Done) return rows;
+            digests_.push_back(TableDigestEntry{database, name, digest_.rows(), digest_.hex(), file.path(), {}});
         }
     }
     if (o.flag(kOptStructure)) {
@@ -428,6 +429,7 @@ TableResult DumpWriter::writeRecords(DumpFile& file, const std::string& name, co
         return true;
     };
 
+    digest_.reset();
     MYSQL_RES* result = rows.get();
     const unsigned int count = mysql_num_fields(result);
     const MYSQL_FIELD* fields = mysql_fetch_fields(result);
@@ -441,6 +443,7 @@ TableResult DumpWriter::writeRecords(DumpFile& file, const std::string& name, co
         context_.progress().addRowOutput(static_cast<int64_t>(file.bytesWritten()));
         values.clear();
         appendRowValues(values, mysql, row, lengths, fields, count);
+        digest_.addRow(values);
         if (!multiple) {
             statement.assign(prefix);
             statement += values;

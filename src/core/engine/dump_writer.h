@@ -4,8 +4,12 @@
 
 #include <string>
 
+#include <vector>
+
+#include "core/engine/backup_digests.h"
 #include "core/engine/dump_file.h"
 #include "core/engine/schema_objects.h"
+#include "core/engine/table_digest.h"
 #include "core/model/task.h"
 #include "core/model/task_time.h"
 
@@ -67,6 +71,9 @@ public:
     bool writeFooter(DumpFile& file);
 
     const DumpSettings& settings() const { return settings_; }
+    // One entry per table whose rows were written whole, with the file
+    // they went to (its path while being written).
+    const std::vector<TableDigestEntry>& digests() const { return digests_; }
 
 private:
     bool fileError(DumpFile& file, const std::string& message);
@@ -85,6 +92,8 @@ private:
     DumpSettings settings_;
     bool quote_;
     DatabaseCatalogue catalogue_;
+    TableDigest digest_;  // of the rows of the table being written
+    std::vector<TableDigestEntry> digests_;
 };
 
 }  // namespace keelvault

@@ -6,6 +6,8 @@
 #include <system_error>
 #include <vector>
 
+#include "core/engine/backup_digests.h"
+
 namespace keelvault {
 
 namespace fs = std::filesystem;
@@ -27,6 +29,7 @@ TaskTime timeOf(const CBackupRecord& record) {
 
 // Files that cannot be deleted stay; a path naming a folder is not a file.
 void deleteFiles(const CBackupRecord& record) {
+    removeBackupDigests(record);
     for (const std::string& file : record.files) {
         if (file.empty()) continue;
         std::error_code ec;

@@ -1,6 +1,9 @@
 #include "ui/dialogs/backups_list_dialog.h"
 
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QLabel>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
@@ -9,6 +12,8 @@
 #include <QVBoxLayout>
 
 #include "core/editing/restore_task.h"
+#include "core/engine/backup_verify.h"
+#include "core/model/task_log.h"
 #include "core/scheduler/schedule.h"
 #include "ui/icons.h"
 #include "ui/platform/help.h"
@@ -56,6 +61,7 @@ BackupsListDialog::BackupsListDialog(const CTask& task, const CSystemOptions& op
     create_restore_ = new QPushButton(tr("Create &Restore"), this);
     open_folder_ = new QPushButton(tr("&Open Folder"), this);
     refresh_ = new QPushButton(tr("Re&fresh List"), this);
+    verify_ = new QPushButton(tr("&Verify..."), this);
     auto* ok = new QPushButton(tr("O&K"), this);
     ok->setDefault(true);
     auto* cancel = new QPushButton(tr("&Cancel"), this);
@@ -63,6 +69,7 @@ BackupsListDialog::BackupsListDialog(const CTask& task, const CSystemOptions& op
     connect(create_restore_, &QPushButton::clicked, this, &BackupsListDialog::createRestore);
     connect(open_folder_, &QPushButton::clicked, this, &BackupsListDialog::openFolder);
     connect(refresh_, &QPushButton::clicked, this, &BackupsListDialog::refreshList);
+    connect(verify_, &QPushButton::clicked, this, &BackupsListDialog::verifyBackup);
     // Only Create Restore closes with a result.
     connect(ok, &QPushButton::clicked, this, &QDialog::reject);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -73,6 +80,8 @@ BackupsListDialog::BackupsListDialog(const CTask& task, const CSystemOptions& op
     if (task_.backup_options.flag(kOptFileType) == 2) {
         create_restore_->setEnabled(false);
         create_restore_->hide();
+        verify_->setEnabled(false);
+        verify_->hide();
     } else if (service_running) {
         create_restore_->setEnabled(false);
     }
@@ -81,6 +90,7 @@ BackupsListDialog::BackupsListDialog(const CTask& task, const CSystemOptions& op
     buttons->addWidget(create_restore_);
     buttons->addWidget(open_folder_);
     buttons->addWidget(refresh_);
+    buttons->addWidget(verify_);
     buttons->addStretch();
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
@@ -103,6 +113,10 @@ void BackupsListDialog::showRows() {
         item->setText(0, QStringLiteral(" ") + qtext(when));
         item->setText(1, QString::number(record.files.size()));
         item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+        const QString verifiable = hasBackupDigests(record) ? tr("Digests recorded: this backup can be verified.")
+                                                            : tr("No digests: this backup cannot be verified.");
+        item->setToolTip(0, verifiable);
+        item->setToolTip(1, verifiable);
     }
 }
 
@@ -169,6 +183,88 @@ void BackupsListDialog::refreshList() {
         if (auto backups = fresh_backups_()) task_.backups = std::move(*backups);
     }
     showRows();
+}
+
+BackupsListDialog::~BackupsListDialog() {
+    if (verify_thread_.joinable()) {
+        verify_thread_.request_stop();
+        verify_connections_.cancelAll();
+        verify_thread_.join();
+    }
+}
+
+void BackupsListDialog::setVerifySetup(std::vector<CServerSettings> servers, std::filesystem::path logs_folder) {
+    verify_servers_ = std::move(servers);
+    logs_folder_ = std::move(logs_folder);
+}
+
+void BackupsListDialog::verifyBackup() {
+    if (!verify_->isEnabled() || verifying()) return;
+    const CBackupRecord* record = selectedRecord();
+    if (!record) return;
+    if (!hasBackupDigests(*record)) {
+        prompter_.warn(tr("This backup has no digests; it cannot be verified."));
+        return;
+    }
+    if (verify_servers_.empty()) {
+        prompter_.warn(tr("There are no saved servers to verify the backup on."));
+        return;
+    }
+
+    QDialog ask(this);
+    ask.setObjectName(QStringLiteral("VerifyServerDialog"));
+    ask.setWindowTitle(tr("Verify Backup"));
+    auto* servers = new QComboBox(&ask);
+    servers->setObjectName(QStringLiteral("servers"));
+    for (const CServerSettings& s : verify_servers_) servers->addItem(qtext(s.connection_name));
+    auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &ask);
+    connect(box, &QDialogButtonBox::accepted, &ask, &QDialog::accept);
+    connect(box, &QDialogButtonBox::rejected, &ask, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&ask);
+    layout->addWidget(new QLabel(tr("Restore the backup into scratch databases on the server:"), &ask));
+    layout->addWidget(servers);
+    layout->addWidget(box);
+    if (prompter_.runDialog(ask) != QDialog::Accepted || servers->currentIndex() < 0) return;
+
+    const CServerSettings& target = verify_servers_[static_cast<size_t>(servers->currentIndex())];
+    VerifyRequest request = verifyRequestFor(task_, *record, target);
+    const std::filesystem::path logs = logs_folder_;
+    const std::string log_name = task_.log_name;
+    appendLog(logs, log_name, kLogInfo, "Verify the backup on " + target.connection_name, currentLocalTime());
+
+    verify_->setEnabled(false);
+    verify_done_ = false;
+    if (verify_thread_.joinable()) verify_thread_.join();
+    verify_thread_ = std::jthread([this, request = std::move(request), logs, log_name](std::stop_token stop) {
+        VerifyHooks hooks;
+        hooks.stop = stop;
+        hooks.connections = &verify_connections_;
+        hooks.line = [&logs, &log_name](uint8_t level, const std::string& text) {
+            appendLog(logs, log_name, level, text, currentLocalTime());
+        };
+        const VerifyReport report = keelvault::verifyBackup(request, hooks);
+        const int status = static_cast<int>(report.status);
+        const QString summary = qtext(report.summary);
+        // Back on the interface thread; dropped if the dialog is gone by then.
+        QMetaObject::invokeMethod(
+            this, [this, status, summary] { verifyFinished(status, summary); }, Qt::QueuedConnection);
+    });
+}
+
+void BackupsListDialog::verifyFinished(int status, const QString& summary) {
+    verify_done_ = true;
+    verify_->setEnabled(true);
+    switch (static_cast<VerifyStatus>(status)) {
+        case VerifyStatus::Equal:
+            prompter_.inform(summary);
+            break;
+        case VerifyStatus::Canceled:
+            break;
+        case VerifyStatus::Different:
+        case VerifyStatus::Failed:
+            prompter_.warn(summary + tr("\n\nThe task log names each table."));
+            break;
+    }
 }
 
 }  // namespace keelvault::ui
