@@ -1,0 +1,231 @@
+#include "core/engine/batch_sender.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+#include "core/engine/mysql_session.h"
+
+namespace keelvault {
+
+namespace {
+
+// Joins the statements of one query. The line end closes a "--" or "#"
+// comment a statement may end with, so it cannot swallow the next one.
+constexpr std::string_view kJoin = "\n;";
+constexpr std::string_view kBatchStart = "SET AUTOCOMMIT=0";
+constexpr std::string_view kBatchEnd = "COMMIT\n;SET AUTOCOMMIT=1";
+constexpr size_t kGroupStatements = 3;  // the two above count three
+// Room for kBatchStart, kBatchEnd and the joins of a one-statement batch.
+constexpr size_t kBatchOverhead = 64;
+// How much of a row statement names its table: batches hold one table's
+// rows, so a rollback warning about a table without transactions speaks for
+// every statement of the batch.
+constexpr size_t kTargetBytes = 256;
+
+size_t skipBlanks(std::string_view text, size_t at = 0) {
+    while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+    return at;
+}
+
+// True when `text` continues at `at` with `word` (any case) and then a blank
+// or its end.
+bool wordAt(std::string_view text, size_t at, std::string_view word) {
+    if (text.size() - std::min(at, text.size()) < word.size()) return false;
+    for (size_t i = 0; i < word.size(); ++i) {
+        if (std::toupper(static_cast<unsigned char>(text[at + i])) != word[i]) return false;
+    }
+    const size_t end = at + word.size();
+    return end == text.size() || std::isspace(static_cast<unsigned char>(text[end])) || text[end] == ';';
+}
+
+bool containsWord(std::string_view text, std::string_view word) {
+    std::string upper(text);
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return upper.find(word) != std::string::npos;
+}
+
+// The statement's text up to its values or column list: equal for the rows
+// of one table.
+std::string_view targetOf(std::string_view statement) {
+    const size_t end = std::min({statement.find('('), statement.find('\''), kTargetBytes, statement.size()});
+    return statement.substr(0, end);
+}
+
+}  // namespace
+
+BatchSender::BatchSender(MySqlSession& session) : session_(session) {}
+
+void BatchSender::setLimits(size_t statements, size_t bytes) {
+    max_statements_ = std::max<size_t>(1, statements);
+    max_bytes_ = std::max<size_t>(1, bytes);
+}
+
+bool BatchSender::isRowStatement(std::string_view statement) {
+    const size_t at = skipBlanks(statement);
+    return wordAt(statement, at, "INSERT") || wordAt(statement, at, "REPLACE");
+}
+
+bool BatchSender::controlsTransactions(std::string_view statement) {
+    size_t at = skipBlanks(statement);
+    // A versioned comment runs its text: "/*!40101 SET ... */".
+    if (statement.substr(at, 3) == "/*!") {
+        at += 3;
+        while (at < statement.size() && std::isdigit(static_cast<unsigned char>(statement[at]))) ++at;
+        at = skipBlanks(statement, at);
+    }
+    if (wordAt(statement, at, "START") || wordAt(statement, at, "BEGIN") || wordAt(statement, at, "XA")) return true;
+    if (!wordAt(statement, at, "SET")) return false;
+    return containsWord(statement, "AUTOCOMMIT") || containsWord(statement, "COMPLETION_TYPE");
+}
+
+bool BatchSender::prepare() {
+    if (prepared_) return true;
+    if (!session_.isOpen()) return false;
+    prepared_ = true;
+    // A server that starts sessions without autocommit keeps its own
+    // transactions; batches still save the round trips.
+    ResultPtr settings = session_.storeQuery("SELECT @@autocommit, @@max_allowed_packet");
+    MYSQL_ROW row = settings ? mysql_fetch_row(settings.get()) : nullptr;
+    if (row && row[0] && row[1]) {
+        grouping_ = grouping_ && std::strtoll(row[0], nullptr, 10) == 1;
+        max_packet_ = static_cast<size_t>(std::strtoull(row[1], nullptr, 10));
+    }
+    multi_ = row && max_packet_ > kBatchOverhead &&
+             mysql_set_server_option(session_.native(), MYSQL_OPTION_MULTI_STATEMENTS_ON) == 0;
+    return true;
+}
+
+void BatchSender::sent(const std::string& statement, bool ok) {
+    if (on_sent_) on_sent_(statement, ok);
+}
+
+BatchSender::AfterFailure BatchSender::failed(const std::string& statement, unsigned int error_number,
+                                              const std::string& error_text) {
+    const AfterFailure after =
+        on_failure_ ? on_failure_(statement, error_number, error_text) : AfterFailure::SkipRest;
+    if (after == AfterFailure::SkipRest) skip_rest_ = true;
+    return after;
+}
+
+bool BatchSender::runAlone(const std::string& statement) {
+    const bool ok = session_.execute(statement);
+    sent(statement, ok);
+    if (!ok) failed(statement, session_.errorNumber(), session_.errorText());
+    return ok;
+}
+
+bool BatchSender::replayFrom(size_t from) {
+    bool all_ok = true;
+    for (size_t k = from; k < queue_.size(); ++k) {
+        const bool ok = session_.execute(queue_[k]);
+        sent(queue_[k], ok);
+        if (ok) continue;
+        all_ok = false;
+        if (failed(queue_[k], session_.errorNumber(), session_.errorText()) == AfterFailure::SkipRest) break;
+    }
+    return all_ok;
+}
+
+bool BatchSender::add(std::string statement) {
+    skip_rest_ = false;
+    bool ok = true;
+    // Sends the queue first; false when the handler gave up the rest, this
+    // statement included.
+    auto sendQueueFirst = [&] {
+        if (!flush()) ok = false;
+        return !skip_rest_;
+    };
+    if (!prepare() || !multi_ || !isRowStatement(statement)) {
+        if (!sendQueueFirst()) return false;
+        if (!runAlone(statement)) ok = false;
+        if (controlsTransactions(statement)) grouping_ = false;
+        return ok;
+    }
+    const size_t limit = std::min(max_bytes_, max_packet_ - kBatchOverhead);
+    if (statement.size() > limit) {
+        if (!sendQueueFirst()) return false;
+        return runAlone(statement) && ok;
+    }
+    if (!queue_.empty() && (targetOf(statement) != targetOf(queue_.front()) ||
+                            queued_bytes_ + statement.size() + kJoin.size() > limit)) {
+        if (!sendQueueFirst()) return false;
+    }
+    queued_bytes_ += statement.size() + kJoin.size();
+    queue_.push_back(std::move(statement));
+    if (queue_.size() >= max_statements_ || queued_bytes_ >= limit) return flush() && ok;
+    return ok;
+}
+
+bool BatchSender::flush() {
+    const bool ok = sendQueued();
+    discard();
+    return ok;
+}
+
+void BatchSender::discard() {
+    queue_.clear();
+    queued_bytes_ = 0;
+}
+
+bool BatchSender::sendQueued() {
+    if (queue_.empty()) return true;
+    if (!multi_ || (queue_.size() == 1 && !grouping_)) return replayFrom(0);
+    const bool group = grouping_;
+    text_.clear();
+    text_.reserve(queued_bytes_ + kBatchOverhead);
+    if (group) {
+        text_ += kBatchStart;
+        text_ += kJoin;
+    }
+    for (size_t k = 0; k < queue_.size(); ++k) {
+        if (k) text_ += kJoin;
+        text_ += queue_[k];
+    }
+    if (group) {
+        text_ += kJoin;
+        text_ += kBatchEnd;
+    }
+
+    // The server runs the statements in order and stops at the first that
+    // fails; `done` counts the ones it finished.
+    MYSQL* mysql = session_.native();
+    size_t done = 0;
+    bool error = mysql_real_query(mysql, text_.data(), static_cast<unsigned long>(text_.size())) != 0;
+    while (!error) {
+        ResultPtr result(mysql_store_result(mysql));
+        if (!result && mysql_field_count(mysql) != 0) {
+            error = true;
+            break;
+        }
+        ++done;
+        const int next = mysql_next_result(mysql);
+        if (next < 0) break;
+        if (next > 0) error = true;
+    }
+    if (!error) {
+        for (const std::string& statement : queue_) sent(statement, true);
+        return true;
+    }
+
+    const unsigned int error_number = mysql_errno(mysql);
+    const std::string error_text = mysql_error(mysql);
+    const size_t offset = group ? 1 : 0;
+    if (group && done == 0) return replayFrom(0);  // nothing ran
+    const size_t failing = done - offset;          // index in queue_; past its end for the commit
+    bool kept = true;
+    if (group) {
+        // What the rollback could not undo is reported in its warnings.
+        kept = session_.execute("ROLLBACK") && mysql_warning_count(mysql) > 0;
+        session_.execute("SET AUTOCOMMIT=1");
+    }
+    if (!kept) return replayFrom(0);
+    for (size_t k = 0; k < std::min(failing, queue_.size()); ++k) sent(queue_[k], true);
+    if (failing >= queue_.size()) return true;
+    sent(queue_[failing], false);
+    if (failed(queue_[failing], error_number, error_text) == AfterFailure::SkipRest) return false;
+    replayFrom(failing + 1);
+    return false;
+}
+
+}  // namespace keelvault
