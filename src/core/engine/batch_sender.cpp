@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "core/engine/mysql_session.h"
+#include "core/engine/sql_quote.h"
 
 namespace keelvault {
 
@@ -52,7 +53,98 @@ std::string_view targetOf(std::string_view statement) {
     return statement.substr(0, end);
 }
 
+bool identifierChar(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || static_cast<unsigned char>(c) >= 0x80;
+}
+
+// Past the quoted text that starts at `at` (a quote character): backslash
+// escapes inside '...' and "...", a doubled quote stays inside. npos when
+// the quote does not end.
+size_t pastQuoted(std::string_view text, size_t at) {
+    const char quote = text[at];
+    for (size_t i = at + 1; i < text.size(); ++i) {
+        if (text[i] == '\\' && quote != '`') {
+            ++i;
+        } else if (text[i] == quote) {
+            if (i + 1 < text.size() && text[i + 1] == quote) {
+                ++i;
+            } else {
+                return i + 1;
+            }
+        }
+    }
+    return std::string_view::npos;
+}
+
+bool isQuote(char c) {
+    return c == '\'' || c == '"' || c == '`';
+}
+
 }  // namespace
+
+size_t BatchSender::singleRowStart(std::string_view statement) {
+    constexpr size_t npos = std::string_view::npos;
+    size_t at = 0;
+    size_t values = npos;
+    while (at < statement.size()) {
+        const char c = statement[at];
+        if (isQuote(c)) {
+            at = pastQuoted(statement, at);
+            if (at == npos) return npos;
+            continue;
+        }
+        if (c == '(' || c == ';') {
+            // A column list may come before VALUES; anything else is no plain INSERT.
+            if (c == ';') return npos;
+            if (values != npos) break;
+        }
+        if ((at == 0 || !identifierChar(statement[at - 1])) && wordAt(statement, at, "VALUES")) {
+            values = at + 6;
+            at = skipBlanks(statement, values);
+            break;
+        }
+        ++at;
+    }
+    if (values == npos || at >= statement.size() || statement[at] != '(') return npos;
+    // One parenthesised row that ends the statement.
+    const size_t start = at;
+    int depth = 0;
+    while (at < statement.size()) {
+        const char c = statement[at];
+        if (isQuote(c)) {
+            at = pastQuoted(statement, at);
+            if (at == npos) return npos;
+            continue;
+        }
+        if (c == '(') ++depth;
+        if (c == ')' && --depth == 0) return at + 1 == statement.size() ? start : npos;
+        ++at;
+    }
+    return npos;
+}
+
+std::string_view BatchSender::insertTarget(std::string_view statement) {
+    size_t at = skipBlanks(statement);
+    if (!wordAt(statement, at, "INSERT") && !wordAt(statement, at, "REPLACE")) return {};
+    at = skipBlanks(statement, at + (wordAt(statement, at, "INSERT") ? 6 : 7));
+    for (std::string_view word : {"LOW_PRIORITY", "DELAYED", "HIGH_PRIORITY", "IGNORE", "INTO"}) {
+        if (wordAt(statement, at, word)) at = skipBlanks(statement, at + word.size());
+    }
+    const size_t start = at;
+    for (int part = 0; part < 2; ++part) {
+        if (at < statement.size() && statement[at] == '`') {
+            at = pastQuoted(statement, at);
+            if (at == std::string_view::npos) return {};
+        } else {
+            const size_t word = at;
+            while (at < statement.size() && identifierChar(statement[at])) ++at;
+            if (at == word) return {};
+        }
+        if (part == 0 && (at >= statement.size() || statement[at] != '.')) break;
+        if (part == 0) ++at;
+    }
+    return statement.substr(start, at - start);
+}
 
 BatchSender::BatchSender(MySqlSession& session) : session_(session) {}
 
@@ -171,6 +263,98 @@ void BatchSender::discard() {
 bool BatchSender::sendQueued() {
     if (queue_.empty()) return true;
     if (!multi_ || (queue_.size() == 1 && !grouping_)) return replayFrom(0);
+    if (join_rows_ && grouping_ && queue_.size() > 1 && joinable() && targetTransactional() && sendJoined()) {
+        return true;
+    }
+    return sendPlain();
+}
+
+bool BatchSender::runText(size_t& done, bool& warnings) {
+    MYSQL* mysql = session_.native();
+    done = 0;
+    warnings = false;
+    bool error = mysql_real_query(mysql, text_.data(), static_cast<unsigned long>(text_.size())) != 0;
+    while (!error) {
+        ResultPtr result(mysql_store_result(mysql));
+        if (!result && mysql_field_count(mysql) != 0) {
+            error = true;
+            break;
+        }
+        if (mysql_warning_count(mysql) > 0) warnings = true;
+        ++done;
+        const int next = mysql_next_result(mysql);
+        if (next < 0) break;
+        if (next > 0) error = true;
+    }
+    return !error;
+}
+
+bool BatchSender::targetTransactional() {
+    const std::string_view target = insertTarget(queue_.front());
+    if (target.empty()) return false;
+    std::string schema = "DATABASE()";
+    std::string table(target);
+    auto unquote = [](std::string name) {
+        if (name.size() >= 2 && name.front() == '`') {
+            name = name.substr(1, name.size() - 2);
+            for (size_t at = name.find("``"); at != std::string::npos; at = name.find("``", at + 1)) name.erase(at, 1);
+        }
+        return name;
+    };
+    // A dot outside backquotes parts the database from the table.
+    for (size_t at = 0; at < table.size(); ++at) {
+        if (table[at] == '`') at = pastQuoted(table, at) - 1;
+        if (table[at] == '.') {
+            schema = "'" + escapeStringLiteral(unquote(table.substr(0, at))) + "'";
+            table = table.substr(at + 1);
+            break;
+        }
+    }
+    // Asked for every batch: another connection may change the table's engine.
+    std::string answer;
+    return session_.queryValue("SELECT e.TRANSACTIONS FROM information_schema.TABLES t JOIN information_schema.ENGINES e "
+                            "ON e.ENGINE = t.ENGINE WHERE t.TABLE_SCHEMA = " +
+                                schema + " AND t.TABLE_NAME = '" + escapeStringLiteral(unquote(table)) + "'",
+                               answer) &&
+           answer == "YES";
+}
+
+bool BatchSender::joinable() const {
+    return singleRowStart(queue_.front()) != std::string_view::npos;
+}
+
+bool BatchSender::sendJoined() {
+    text_.clear();
+    text_.reserve(queued_bytes_ + kBatchOverhead);
+    text_ += kBatchStart;
+    std::string_view prefix;  // of the statement being extended; empty when it cannot be
+    for (const std::string& statement : queue_) {
+        const size_t row = singleRowStart(statement);
+        const std::string_view head = row == std::string_view::npos ? std::string_view{} : std::string_view(statement).substr(0, row);
+        if (!prefix.empty() && head == prefix) {
+            text_ += ',';
+            text_.append(statement, row);
+            continue;
+        }
+        text_ += kJoin;
+        text_ += statement;
+        prefix = head;
+    }
+    if (text_.size() + kBatchOverhead > max_packet_) return false;
+    // The commit waits until every result is known to be clean.
+    size_t done = 0;
+    bool warnings = false;
+    const bool ok = runText(done, warnings);
+    if (ok && !warnings && session_.execute("COMMIT") && session_.execute("SET AUTOCOMMIT=1")) {
+        for (const std::string& statement : queue_) sent(statement, true);
+        return true;
+    }
+    session_.execute("ROLLBACK");
+    session_.execute("SET AUTOCOMMIT=1");
+    return false;
+}
+
+bool BatchSender::sendPlain() {
     const bool group = grouping_;
     text_.clear();
     text_.reserve(queued_bytes_ + kBatchOverhead);
@@ -191,19 +375,8 @@ bool BatchSender::sendQueued() {
     // fails; `done` counts the ones it finished.
     MYSQL* mysql = session_.native();
     size_t done = 0;
-    bool error = mysql_real_query(mysql, text_.data(), static_cast<unsigned long>(text_.size())) != 0;
-    while (!error) {
-        ResultPtr result(mysql_store_result(mysql));
-        if (!result && mysql_field_count(mysql) != 0) {
-            error = true;
-            break;
-        }
-        ++done;
-        const int next = mysql_next_result(mysql);
-        if (next < 0) break;
-        if (next > 0) error = true;
-    }
-    if (!error) {
+    bool warnings = false;
+    if (runText(done, warnings)) {
         for (const std::string& statement : queue_) sent(statement, true);
         return true;
     }

@@ -38,6 +38,10 @@ public:
     void setSentHandler(SentHandler handler) { on_sent_ = std::move(handler); }
     // A batch is sent when it holds this many statements or bytes.
     void setLimits(size_t statements, size_t bytes);
+    // Lets single-row INSERTs of one transactional table with byte-identical
+    // text before their row travel as one statement of many rows. Any error
+    // or warning of such a batch rolls it back and sends it again as it was.
+    void setJoinRows(bool on) { join_rows_ = on; }
 
     // Queues a row statement, or sends the queue and then runs any other
     // statement alone. False when a statement failed on the way (each
@@ -56,6 +60,12 @@ public:
 
     // An INSERT or REPLACE, which may join a batch.
     static bool isRowStatement(std::string_view statement);
+    // Where the one row of "INSERT ... VALUES (row)" begins; npos for any
+    // other statement (several rows, a SELECT, ON DUPLICATE KEY ...).
+    static size_t singleRowStart(std::string_view statement);
+    // The table an INSERT or REPLACE writes to, as written; empty when unclear.
+    static std::string_view insertTarget(std::string_view statement);
+
     // A statement after which the session's transactions are no longer ours
     // to group: it changes autocommit or opens a transaction.
     static bool controlsTransactions(std::string_view statement);
@@ -63,6 +73,14 @@ public:
 private:
     bool prepare();
     bool sendQueued();
+    bool sendPlain();
+    // False when the joined form did not go through cleanly and was rolled back.
+    bool sendJoined();
+    bool targetTransactional();
+    bool joinable() const;
+    // Sends text_ and reads every result; the statements finished before an
+    // error, and whether any result had warnings.
+    bool runText(size_t& done, bool& warnings);
     bool runAlone(const std::string& statement);
     // Runs queue_[from..] one at a time; false when any failed.
     bool replayFrom(size_t from);
@@ -81,6 +99,7 @@ private:
     bool multi_ = false;     // multiple-statement queries are on
     bool grouping_ = true;
     bool skip_rest_ = false;  // the handler gave up the rest of the batch
+    bool join_rows_ = false;
     std::string text_;
 };
 

@@ -49,6 +49,7 @@ class RestoreRun {
 public:
     RestoreRun(RunContext& context, const SqlFileReaderFactory& make_reader)
         : context_(context), task_(context.task()), make_reader_(make_reader) {
+        sender_.setJoinRows(true);
         sender_.setFailureHandler([this](const std::string& statement, unsigned int number, const std::string& text) {
             return onStatementFailed(statement, number, text);
         });

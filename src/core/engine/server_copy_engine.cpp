@@ -105,6 +105,7 @@ public:
         destination_.setVersionOverride(probe.destination_version);
         source_.registerWith(context_);
         destination_.registerWith(context_);
+        sender_.setJoinRows(true);
         sender_.setSentHandler([this](const std::string& sql, bool ok) { destinationSent(sql, ok); });
         sender_.setFailureHandler([this](const std::string& sql, unsigned int number, const std::string& text) {
             row_failure_ = RowFailure{sql, number, text};

@@ -44,6 +44,30 @@ TEST(BatchSenderRules, WhichStatementsJoinABatchAndWhichEndGrouping) {
     }
 }
 
+TEST(BatchSenderRules, SingleRowsAndTheirTables) {
+    struct Case {
+        std::string statement;
+        size_t row;  // npos: cannot join
+        std::string target;
+    };
+    constexpr size_t no = std::string::npos;
+    const std::vector<Case> cases = {
+        {"INSERT INTO `t` VALUES (1,'a')", 23, "`t`"},
+        {"INSERT INTO `a``b`.`t`(`x`,`values`) VALUES (')(','\\'),')", 44, "`a``b`.`t`"},
+        {"REPLACE DELAYED IGNORE INTO db.t VALUES (NOW())", 40, "db.t"},
+        {"INSERT INTO t VALUES (1),(2)", no, "t"},
+        {"INSERT INTO t VALUES (1) ON DUPLICATE KEY UPDATE a=VALUES(a)", no, "t"},
+        {"INSERT INTO t SELECT * FROM u", no, "t"},
+        {"INSERT INTO t VALUES ('unterminated)", no, "t"},
+        {"INSERT INTO t SET a = 1", no, "t"},
+        {"UPDATE t SET a = 1", no, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(BatchSender::singleRowStart(c.statement), c.row) << c.statement;
+        EXPECT_EQ(BatchSender::insertTarget(c.statement), c.target) << c.statement;
+    }
+}
+
 class BatchSenderTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -58,7 +82,10 @@ protected:
             return after_;
         });
         sender_.setSentHandler([this](const std::string& sql, bool ok) { sent_.emplace_back(sql, ok); });
+        sender_.setJoinRows(true);
     }
+    // INSERT statements the server has run for the session so far.
+    long inserts() { return std::stol(test::queryRows(session_, "SHOW SESSION STATUS LIKE 'Com_insert'").at(0).substr(11)); }
     void TearDown() override {
         if (admin_) test::execOrFail(*admin_, "DROP DATABASE IF EXISTS kv_batch");
     }
@@ -110,6 +137,37 @@ TEST_F(BatchSenderTest, FailingStatementInTheMiddleOfABatch) {
         std::vector<std::pair<std::string, bool>> expected = {{insert(1), true}, {insert(2), true}, {insert(2), false}};
         if (c.after == After::Continue) expected.insert(expected.end(), {{insert(3), true}, {insert(4), true}});
         EXPECT_EQ(sent_, expected);
+    }
+}
+
+// Single rows of a transactional table are joined into one statement; a
+// warning, or a table without transactions, sends them as they are.
+TEST_F(BatchSenderTest, JoinsSingleRowsOnlyWhereNothingChanges) {
+    struct Case {
+        std::string engine;
+        std::string value;
+        long statements;  // INSERTs the server ran for three rows
+        std::string rows;
+    };
+    const std::vector<Case> cases = {
+        {"InnoDB", "7", 1, "7,7,7"},
+        {"InnoDB", "'7x'", 1 + 3, "7,7,7"},  // truncation warnings: joined, rolled back, sent again
+        {"MyISAM", "7", 3, "7,7,7"},
+    };
+    test::execOrFail(session_, "SET SESSION sql_mode = ''");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.engine + " " + c.value);
+        test::execOrFail(*admin_, "DROP TABLE IF EXISTS kv_batch.t");
+        test::execOrFail(*admin_, "CREATE TABLE kv_batch.t (id INT PRIMARY KEY, v INT) ENGINE=" + c.engine);
+        const long before = inserts();
+        for (int id = 1; id <= 3; ++id) {
+            EXPECT_TRUE(sender_.add("INSERT INTO t VALUES (" + std::to_string(id) + "," + c.value + ")"));
+        }
+        EXPECT_TRUE(sender_.flush());
+        EXPECT_EQ(inserts() - before, c.statements);
+        EXPECT_EQ(test::queryRows(*admin_, "SELECT GROUP_CONCAT(v ORDER BY id) FROM kv_batch.t").at(0), c.rows);
+        EXPECT_EQ(sent_.size(), 3u);
+        sent_.clear();
     }
 }
 
