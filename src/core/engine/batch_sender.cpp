@@ -80,45 +80,36 @@ bool isQuote(char c) {
     return c == '\'' || c == '"' || c == '`';
 }
 
+// The position after the character at `at`, or after the whole quoted text
+// it opens; npos for a quote that does not end.
+size_t nextPosition(std::string_view text, size_t at) {
+    return isQuote(text[at]) ? pastQuoted(text, at) : at + 1;
+}
+
 }  // namespace
 
 size_t BatchSender::singleRowStart(std::string_view statement) {
     constexpr size_t npos = std::string_view::npos;
+    // Up to the VALUES word outside quotes (a column list may come first).
     size_t at = 0;
-    size_t values = npos;
-    while (at < statement.size()) {
-        const char c = statement[at];
-        if (isQuote(c)) {
-            at = pastQuoted(statement, at);
-            if (at == npos) return npos;
-            continue;
-        }
-        if (c == '(' || c == ';') {
-            // A column list may come before VALUES; anything else is no plain INSERT.
-            if (c == ';') return npos;
-            if (values != npos) break;
-        }
-        if ((at == 0 || !identifierChar(statement[at - 1])) && wordAt(statement, at, "VALUES")) {
-            values = at + 6;
-            at = skipBlanks(statement, values);
-            break;
-        }
-        ++at;
+    while (at < statement.size() && !((at == 0 || !identifierChar(statement[at - 1])) &&
+                                      wordAt(statement, at, "VALUES"))) {
+        if (statement[at] == ';') return npos;
+        at = nextPosition(statement, at);
+        if (at == npos) return npos;
     }
-    if (values == npos || at >= statement.size() || statement[at] != '(') return npos;
+    if (at >= statement.size()) return npos;
+    at = skipBlanks(statement, at + 6);
+    if (at >= statement.size() || statement[at] != '(') return npos;
     // One parenthesised row that ends the statement.
     const size_t start = at;
     int depth = 0;
     while (at < statement.size()) {
         const char c = statement[at];
-        if (isQuote(c)) {
-            at = pastQuoted(statement, at);
-            if (at == npos) return npos;
-            continue;
-        }
         if (c == '(') ++depth;
         if (c == ')' && --depth == 0) return at + 1 == statement.size() ? start : npos;
-        ++at;
+        at = nextPosition(statement, at);
+        if (at == npos) return npos;
     }
     return npos;
 }
