@@ -92,8 +92,8 @@ size_t BatchSender::singleRowStart(std::string_view statement) {
     constexpr size_t npos = std::string_view::npos;
     // Up to the VALUES word outside quotes (a column list may come first).
     size_t at = 0;
-    while (at < statement.size() && !((at == 0 || !identifierChar(statement[at - 1])) &&
-                                      wordAt(statement, at, "VALUES"))) {
+    while (at < statement.size() &&
+           !((at == 0 || !identifierChar(statement[at - 1])) && wordAt(statement, at, "VALUES"))) {
         if (statement[at] == ';') return npos;
         at = nextPosition(statement, at);
         if (at == npos) return npos;
@@ -185,8 +185,7 @@ void BatchSender::sent(const std::string& statement, bool ok) {
 
 BatchSender::AfterFailure BatchSender::failed(const std::string& statement, unsigned int error_number,
                                               const std::string& error_text) {
-    const AfterFailure after =
-        on_failure_ ? on_failure_(statement, error_number, error_text) : AfterFailure::SkipRest;
+    const AfterFailure after = on_failure_ ? on_failure_(statement, error_number, error_text) : AfterFailure::SkipRest;
     if (after == AfterFailure::SkipRest) skip_rest_ = true;
     return after;
 }
@@ -230,8 +229,8 @@ bool BatchSender::add(std::string statement) {
         if (!sendQueueFirst()) return false;
         return runAlone(statement) && ok;
     }
-    if (!queue_.empty() && (targetOf(statement) != targetOf(queue_.front()) ||
-                            queued_bytes_ + statement.size() + kJoin.size() > limit)) {
+    if (!queue_.empty() &&
+        (targetOf(statement) != targetOf(queue_.front()) || queued_bytes_ + statement.size() + kJoin.size() > limit)) {
         if (!sendQueueFirst()) return false;
     }
     queued_bytes_ += statement.size() + kJoin.size();
@@ -303,10 +302,11 @@ bool BatchSender::targetTransactional() {
     }
     // Asked for every batch: another connection may change the table's engine.
     std::string answer;
-    return session_.queryValue("SELECT e.TRANSACTIONS FROM information_schema.TABLES t JOIN information_schema.ENGINES e "
-                            "ON e.ENGINE = t.ENGINE WHERE t.TABLE_SCHEMA = " +
-                                schema + " AND t.TABLE_NAME = '" + escapeStringLiteral(unquote(table)) + "'",
-                               answer) &&
+    return session_.queryValue(
+               "SELECT e.TRANSACTIONS FROM information_schema.TABLES t JOIN information_schema.ENGINES e "
+               "ON e.ENGINE = t.ENGINE WHERE t.TABLE_SCHEMA = " +
+                   schema + " AND t.TABLE_NAME = '" + escapeStringLiteral(unquote(table)) + "'",
+               answer) &&
            answer == "YES";
 }
 
@@ -321,7 +321,8 @@ bool BatchSender::sendJoined() {
     std::string_view prefix;  // of the statement being extended; empty when it cannot be
     for (const std::string& statement : queue_) {
         const size_t row = singleRowStart(statement);
-        const std::string_view head = row == std::string_view::npos ? std::string_view{} : std::string_view(statement).substr(0, row);
+        const std::string_view head =
+            row == std::string_view::npos ? std::string_view{} : std::string_view(statement).substr(0, row);
         if (!prefix.empty() && head == prefix) {
             text_ += ',';
             text_.append(statement, row);

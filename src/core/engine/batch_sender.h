@@ -96,7 +96,7 @@ private:
     size_t max_bytes_ = 1 << 20;
     size_t max_packet_ = 0;  // what one query may hold; 0 until prepared
     bool prepared_ = false;
-    bool multi_ = false;     // multiple-statement queries are on
+    bool multi_ = false;  // multiple-statement queries are on
     bool grouping_ = true;
     bool skip_rest_ = false;  // the handler gave up the rest of the batch
     bool join_rows_ = false;

@@ -218,8 +218,7 @@ private:
         if (continueOnSqlError()) return BatchSender::AfterFailure::Continue;
         file_stop_ = true;
         // Each statement is a reader batch of its own: the next one is still sent.
-        return statementAtATime() ? BatchSender::AfterFailure::Continue
-                                              : BatchSender::AfterFailure::SkipRest;
+        return statementAtATime() ? BatchSender::AfterFailure::Continue : BatchSender::AfterFailure::SkipRest;
     }
 
     RunContext& context_;

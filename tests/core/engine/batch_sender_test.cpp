@@ -85,14 +85,15 @@ protected:
         sender_.setJoinRows(true);
     }
     // INSERT statements the server has run for the session so far.
-    long inserts() { return std::stol(test::queryRows(session_, "SHOW SESSION STATUS LIKE 'Com_insert'").at(0).substr(11)); }
+    long inserts() {
+        return std::stol(test::queryRows(session_, "SHOW SESSION STATUS LIKE 'Com_insert'").at(0).substr(11));
+    }
     void TearDown() override {
         if (admin_) test::execOrFail(*admin_, "DROP DATABASE IF EXISTS kv_batch");
     }
 
     std::string ids(const std::string& table) {
-        return test::queryRows(*admin_, "SELECT IFNULL(GROUP_CONCAT(id ORDER BY id), '') FROM kv_batch." + table)
-            .at(0);
+        return test::queryRows(*admin_, "SELECT IFNULL(GROUP_CONCAT(id ORDER BY id), '') FROM kv_batch." + table).at(0);
     }
     static std::string insert(int id) { return "INSERT INTO t VALUES (" + std::to_string(id) + ")"; }
 
