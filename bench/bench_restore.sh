@@ -1,5 +1,6 @@
 # Rows: restore of dumps of bench.t by the restore engine (keelvault-cli run of
-# a type-6 task) against the mariadb client replaying the same file.
+# a type-6 task) against the mariadb client replaying a default mariadb-dump
+# file of the same data, and against myloader.
 # Sourced by bench/run.sh (common.sh loaded, servers up, bench.t made).
 
 BR_DIR=$BENCH_STATE/restore
@@ -29,13 +30,21 @@ mariadb-dump --no-defaults -h 127.0.0.1 -P "$BENCH_PORT1" -u root --databases be
 br_fresh="$(br_client2) -e 'DROP DATABASE IF EXISTS bench'"
 br_run() { echo "XDG_DATA_HOME='$BR_DIR/home' '$BENCH_CLI' run '$1' --tasks '$BR_LIST'"; }
 
-bench_compare "restore our dump, single rows, buffer mode 0" "ratio <= 1.1, < 64 MB" \
-  "$(br_run 'restore single m0')" "$(br_client2) < '$br_single'" "$br_fresh"
-bench_compare "restore our dump, multiple rows, buffer mode 0" "ratio <= 1.1, < 64 MB" \
-  "$(br_run 'restore multi m0')" "$(br_client2) < '$br_multi'" "$br_fresh"
-bench_compare "restore our dump, multiple rows, buffer mode 1 (200)" "ratio <= 1.1, < 64 MB" \
-  "$(br_run 'restore multi m1')" "$(br_client2) < '$br_multi'" "$br_fresh"
-# The standard client's time on a default mariadb-dump file shows the cost of our statement format.
+# Ours on our own dumps against the standard tools on theirs, of the same data.
+bench_need_mydumper
+br_mydumper=$BR_DIR/mydumper
+mydumper -t 2 -h 127.0.0.1 -P "$BENCH_PORT1" -u root -B bench -o "$br_mydumper" >&2
+br_myloader="myloader -t 2 -h 127.0.0.1 -P $BENCH_PORT2 -u root -o -d '$br_mydumper'"
+
+bench_compare "restore our dump, single rows, buffer mode 0, vs mariadb < mariadb-dump file" "ratio <= 1.5, < 64 MB" \
+  "$(br_run 'restore single m0')" "$(br_client2) < '$br_std'" "$br_fresh"
+bench_compare "restore our dump, single rows, buffer mode 0, vs myloader -t 2 (mydumper -t 2 dump)" "ratio <= 2, < 64 MB" \
+  "$(br_run 'restore single m0')" "$br_myloader" "$br_fresh"
+bench_compare "restore our dump, multiple rows, buffer mode 0, vs mariadb < mariadb-dump file" "ratio <= 1.0, < 64 MB" \
+  "$(br_run 'restore multi m0')" "$(br_client2) < '$br_std'" "$br_fresh"
+bench_compare "restore our dump, multiple rows, buffer mode 1 (200), vs mariadb < mariadb-dump file" "ratio <= 1.0, < 64 MB" \
+  "$(br_run 'restore multi m1')" "$(br_client2) < '$br_std'" "$br_fresh"
+# Both sides on the same default mariadb-dump file.
 bench_compare "restore default mariadb-dump file" "report only" \
   "$(br_run 'restore std m0')" "$(br_client2) < '$br_std'" "$br_fresh"
 ls -l "$br_single" "$br_multi" "$br_std" >&2

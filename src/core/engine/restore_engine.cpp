@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/engine/batch_sender.h"
 #include "core/engine/gzip_unpack.h"
 #include "core/engine/mysql_session.h"
 #include "core/model/task_log.h"
@@ -47,7 +48,12 @@ private:
 class RestoreRun {
 public:
     RestoreRun(RunContext& context, const SqlFileReaderFactory& make_reader)
-        : context_(context), task_(context.task()), make_reader_(make_reader) {}
+        : context_(context), task_(context.task()), make_reader_(make_reader) {
+        sender_.setJoinRows(true);
+        sender_.setFailureHandler([this](const std::string& statement, unsigned int number, const std::string& text) {
+            return onStatementFailed(statement, number, text);
+        });
+    }
 
     EngineResult run() {
         if (task_.restore_files.empty()) {
@@ -111,6 +117,8 @@ private:
         context_.log(kLogWarning, reason);
     }
 
+    // Mode 0 (and any mode the reader does not know) hands over one statement at a time.
+    bool statementAtATime() const { return task_.buffer_options.mode != 1 && task_.buffer_options.mode != 2; }
     bool continueOnSqlError() const { return task_.restore_options.continue_on_sql_error != 0; }
     bool continueOnFileError() const { return task_.restore_options.continue_on_file_error != 0; }
 
@@ -145,29 +153,35 @@ private:
     // Sends every statement of an open file. After a failing statement with
     // the SQL flag clear the rest of its batch is skipped, but later batches
     // of the same file are still read and sent; the run stops after the file.
+    // Row statements reach the server in groups (BatchSender); every reader
+    // batch of modes 1 and 2 is sent whole before the next is read, so a
+    // failure can skip the rest of exactly its own batch.
     Outcome replay(SqlFileReader& reader) {
-        bool stop = false;
+        file_stop_ = false;
+        const bool per_statement = statementAtATime();
         std::vector<std::string> statements;
         reader.seekToStart();
         while (reader.position() < reader.length()) {
-            if (context_.stopRequested()) return Outcome::Canceled;
+            if (context_.stopRequested()) return canceledFile();
             if (reader.readStatements(statements, task_.buffer_options) == 0) {
+                // What was read before the fault goes first, so the log keeps its order.
+                sender_.flush();
+                if (context_.stopRequested()) return canceledFile();
                 context_.log(kLogError, "Failed to get some SQL statement from the file!");
                 if (!continueOnFileError()) return Outcome::Stop;
                 // Going on: the statements completed before the fault are still sent.
             }
             bool batch_stopped = false;
             for (std::string& statement : statements) {
-                if (context_.stopRequested()) return Outcome::Canceled;
+                if (context_.stopRequested()) return canceledFile();
                 if (!statement.empty() && statement.back() == ';') statement.pop_back();
                 if (statement.empty()) continue;
                 context_.progress().addStatements();
-                if (session_.execute(statement)) continue;
+                if (sender_.add(std::move(statement))) continue;
                 // A blocked call cancelled by a stop fails; that is not the statement's fault.
-                if (context_.stopRequested()) return Outcome::Canceled;
-                statementFailed(statement, session_.errorLogText());
-                if (!continueOnSqlError()) {
-                    stop = batch_stopped = true;
+                if (context_.stopRequested()) return canceledFile();
+                if (file_stop_ && !per_statement) {
+                    batch_stopped = true;
                     break;
                 }
             }
@@ -175,22 +189,51 @@ private:
             context_.progress().setFileBytes(static_cast<int64_t>(reader.position()));
             // A statement too large for the server ended the batch; it is
             // reported in its place and never sent.
-            if (auto oversized = reader.takeOversized(); oversized && !batch_stopped) {
+            auto oversized = reader.takeOversized();
+            if (!per_statement || oversized) {
+                const bool stop_before = file_stop_;
+                sender_.flush();
+                if (context_.stopRequested()) return canceledFile();
+                if (file_stop_ && !stop_before) batch_stopped = true;
+            }
+            if (oversized && !batch_stopped) {
                 statementFailed(oversized->head + "...",
                                 serverErrorLogText(kPacketTooLarge, "Got a packet bigger than 'max_allowed_packet' bytes (" +
                                                                         std::to_string(oversized->size) +
                                                                         " bytes; the server takes " +
                                                                         std::to_string(max_statement_) + ")"));
-                if (!continueOnSqlError()) stop = true;
+                if (!continueOnSqlError()) file_stop_ = true;
             }
         }
-        return stop ? Outcome::Stop : Outcome::Next;
+        sender_.flush();
+        if (context_.stopRequested()) return canceledFile();
+        return file_stop_ ? Outcome::Stop : Outcome::Next;
+    }
+
+    // A stop: what was read but not sent is dropped, as if it had not been read.
+    Outcome canceledFile() {
+        sender_.discard();
+        return Outcome::Canceled;
+    }
+
+    BatchSender::AfterFailure onStatementFailed(const std::string& statement, unsigned int error_number,
+                                                const std::string& error_text) {
+        if (context_.stopRequested()) return BatchSender::AfterFailure::SkipRest;
+        statementFailed(statement, serverErrorLogText(error_number, error_text));
+        // A stop seen by then ends the batch before its next statement.
+        if (context_.stopRequested()) return BatchSender::AfterFailure::SkipRest;
+        if (continueOnSqlError()) return BatchSender::AfterFailure::Continue;
+        file_stop_ = true;
+        // Each statement is a reader batch of its own: the next one is still sent.
+        return statementAtATime() ? BatchSender::AfterFailure::Continue : BatchSender::AfterFailure::SkipRest;
     }
 
     RunContext& context_;
     const CTask& task_;
     const SqlFileReaderFactory& make_reader_;
     MySqlSession session_;
+    BatchSender sender_{session_};
+    bool file_stop_ = false;  // a failure with the SQL flag clear: the run stops after this file
     size_t max_statement_ = SIZE_MAX;
     long long failed_ = 0;
 };

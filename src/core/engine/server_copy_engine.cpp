@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "core/engine/batch_sender.h"
 #include "core/engine/create_table_text.h"
 #include "core/engine/mysql_session.h"
 #include "core/engine/row_values.h"
@@ -104,6 +106,12 @@ public:
         destination_.setVersionOverride(probe.destination_version);
         source_.registerWith(context_);
         destination_.registerWith(context_);
+        sender_.setJoinRows(true);
+        sender_.setSentHandler([this](const std::string& sql, bool ok) { destinationSent(sql, ok); });
+        sender_.setFailureHandler([this](const std::string& sql, unsigned int number, const std::string& text) {
+            row_failure_ = RowFailure{sql, number, text};
+            return BatchSender::AfterFailure::SkipRest;
+        });
     }
 
     EngineResult run() {
@@ -197,11 +205,17 @@ private:
         destination_.close();
     }
 
-    bool toDestination(const std::string& sql) {
-        const bool ok = destination_.execute(sql);
+    // Every destination statement goes through the sender, so the rows it
+    // holds back always reach the server before the next other statement.
+    bool toDestination(const std::string& sql) { return sender_.add(sql) && sender_.flush(); }
+
+    void destinationSent(const std::string& sql, bool ok) {
+        if (!row_counts_.empty() && BatchSender::isRowStatement(sql)) {
+            rows_answered_ += row_counts_.front();
+            row_counts_.pop_front();
+        }
         if (ok) context_.progress().addBytes(static_cast<int64_t>(sql.size()));
         if (probe_.on_destination_statement) probe_.on_destination_statement(sql, ok);
-        return ok;
     }
 
     bool toSource(const std::string& sql) {
@@ -227,6 +241,11 @@ private:
     void destinationError(const std::string& text) {
         error(text);
         context_.log(kLogWarning, destination_.errorLogText());
+    }
+    // A failure line for a row statement the sender reported, then its reason.
+    void rowError(const std::string& text) {
+        error(text);
+        context_.log(kLogWarning, serverErrorLogText(row_failure_.error_number, row_failure_.error_text));
     }
     void sourceError(const std::string& text) {
         error(text);
@@ -586,12 +605,13 @@ private:
     bool sendQueue() {
         const size_t statements = queue_.size();
         bool ok = true;
-        for (const std::string& statement : queue_) {
-            if (!toDestination(statement)) {
+        for (std::string& statement : queue_) {
+            if (!sender_.add(std::move(statement))) {
                 ok = false;
                 break;
             }
         }
+        ok = ok && sender_.flush();
         queue_.clear();
         if (probe_.on_queue_sent) probe_.on_queue_sent(statements, ok);
         return ok;
@@ -599,20 +619,28 @@ private:
 
     // Sends or queues one finished statement by the buffer mode; false
     // (logged) when the destination rejected it.
-    bool dispatch(const std::string& t, std::string statement, bool multi_row) {
+    // Without a buffer mode the sender still groups the statements: a
+    // failure may come to light a few statements later, and is then
+    // reported for the statement that failed.
+    bool dispatch(const std::string& t, std::string statement, bool multi_row, int rows) {
         const uint8_t mode = task_.buffer_options.mode;
+        row_counts_.push_back(rows);
         if (mode == 1 || mode == 2) {
             queue_.push_back(std::move(statement));
             const size_t limit = static_cast<size_t>(std::max<int32_t>(1, task_.buffer_options.records));
             if (mode == 2 || queue_.size() < limit || sendQueue()) return true;
-            destinationError(multi_row ? "Failed to insert some multi-rows records to the table " + t + "!"
-                            : "Failed to insert some records to the table " + t + "!");
+            rowError(multi_row ? "Failed to insert some multi-rows records to the table " + t + "!"
+                               : "Failed to insert some records to the table " + t + "!");
             return false;
         }
-        if (toDestination(statement)) return true;
-        destinationError(multi_row ? "Failed to insert multi-rows records to the table " + t + "!"
-                        : "Failed to insert a record to the table " + t + "!");
+        if (sender_.add(std::move(statement))) return true;
+        immediateFailed(t, multi_row);
         return false;
+    }
+
+    void immediateFailed(const std::string& t, bool multi_row) {
+        rowError(multi_row ? "Failed to insert multi-rows records to the table " + t + "!"
+                           : "Failed to insert a record to the table " + t + "!");
     }
 
     Flow copyRows(const std::string& t, ResultPtr field_list, LockRelease& locks) {
@@ -672,7 +700,7 @@ private:
                 statement.reserve(prefix.size() + values.size());
                 statement += prefix;
                 statement += values;
-                if (!dispatch(t, std::move(statement), false)) {
+                if (!dispatch(t, std::move(statement), false, 1)) {
                     send_failed = true;
                     break;
                 }
@@ -685,11 +713,13 @@ private:
                     pending += ',';
                 } else {
                     const bool immediate = task_.buffer_options.mode != 1 && task_.buffer_options.mode != 2;
-                    if (!dispatch(t, pending, true)) {
+                    if (!dispatch(t, pending, true, pending_rows)) {
                         send_failed = true;
                         // A rejected immediate send keeps its statement: the
                         // closing step sends it once more.
-                        if (!immediate) {
+                        if (immediate) {
+                            pending = row_failure_.statement;
+                        } else {
                             pending = prefix;
                             pending_rows = 0;
                         }
@@ -706,10 +736,28 @@ private:
         }
 
         if (stop) {
+            // Rows not yet sent stay unsent; the log claims none of them.
+            sender_.discard();
+            row_counts_.clear();
             // Freeing an unread result would read the rest of the table first.
             mariadb_cancel(source);
             return Flow::Stop;
         }
+        const bool immediate = task_.buffer_options.mode != 1 && task_.buffer_options.mode != 2;
+        if (immediate && !send_failed && !sender_.flush()) {
+            send_failed = true;
+            immediateFailed(t, multi_row);
+            if (multi_row) {
+                pending = row_failure_.statement;
+                pending_rows = 1;
+            }
+        }
+        if (immediate && send_failed) {
+            // The rows up to the one that failed, as when each is sent alone.
+            fetched = rows_answered_;
+        }
+        row_counts_.clear();
+        rows_answered_ = 0;
         // A source that failed in mid-table did not give every row.
         unsigned int fetch_error = 0;
         std::string fetch_error_text;
@@ -728,7 +776,7 @@ private:
         if (multi_row) {
             if (!pending.empty() && pending.back() == ',') pending.pop_back();
             if (pending_rows > 0 && !toDestination(pending)) {
-                destinationError("Failed to insert multi-row records to the table " + t + "!");
+                rowError("Failed to insert multi-row records to the table " + t + "!");
                 return Flow::Go;
             }
         }
@@ -786,6 +834,15 @@ private:
     DatabaseCatalogue catalogue_;
     std::vector<SchemaObject> views_;
     std::vector<std::string> queue_;
+    BatchSender sender_{destination_};
+    struct RowFailure {
+        std::string statement;
+        unsigned int error_number = 0;
+        std::string error_text;
+    };
+    RowFailure row_failure_;          // the last statement the sender reported failed
+    std::deque<int> row_counts_;      // rows of each row statement not yet answered
+    long long rows_answered_ = 0;     // rows of the statements answered so far in this table
 };
 
 }  // namespace

@@ -205,6 +205,47 @@ TEST(RestoreEngine, CancelDeletesTheUnpackedFile) {
     test::execOrFail(*admin, "DROP DATABASE kv_rs_cancel");
 }
 
+// Thousands of rows, a duplicate among them and a stop when its failure is
+// logged: everything before the failing row is kept exactly once, nothing
+// after it is applied, whichever batch the rows were sent in.
+TEST(RestoreEngine, StopAtAFailureInALongFileKeepsExactlyTheRowsBefore) {
+    KEELVAULT_REQUIRE_SERVER(2);
+    auto admin = test::connectTo(2);
+    test::execOrFail(*admin, "DROP DATABASE IF EXISTS kv_rs_long");
+    test::execOrFail(*admin, "CREATE DATABASE kv_rs_long");
+    test::TempDir files;
+    std::string text = "USE kv_rs_long;\nLOCK TABLES t WRITE;\n";
+    for (int id = 1; id <= 5000; ++id) {
+        // Row 2500 repeats row 1.
+        text += "INSERT INTO t VALUES (" + std::to_string(id == 2500 ? 1 : id) + ",'row');\n";
+    }
+    text += "UNLOCK TABLES;\n";
+    test::writeFile(files / "long.sql", text);
+
+    for (const char* engine : {"InnoDB", "MyISAM"}) {
+        for (const CBufferOptions buffer : {CBufferOptions{0, 0}, CBufferOptions{1, 700}}) {
+            SCOPED_TRACE(std::string(engine) + " mode " + std::to_string(buffer.mode));
+            test::execOrFail(*admin, "DROP TABLE IF EXISTS kv_rs_long.t");
+            test::execOrFail(*admin, std::string("CREATE TABLE kv_rs_long.t (id INT PRIMARY KEY, v VARCHAR(8)) ENGINE=") +
+                                         engine);
+            EngineHarness h;
+            h.task.destination = test::testServerSettings(2);
+            h.task.restore_options = {1, 0};
+            h.task.buffer_options = buffer;
+            h.task.restore_files = {restoreEntry(0, files / "long.sql")};
+            h.env.log_listener = [&](const CTask&, const LogRecord& record) {
+                if (record.text.starts_with("Failed to execute")) h.stop.request_stop();
+            };
+            EXPECT_EQ(h.run(restore), EngineResult::Canceled);
+            EXPECT_EQ(h.texts(kLogError),
+                      std::vector<std::string>{"Failed to execute the SQL statement: INSERT INTO t VALUES (1,'row')"});
+            EXPECT_EQ(test::queryRows(*admin, "SELECT CONCAT(COUNT(*), '/', MAX(id)) FROM kv_rs_long.t"),
+                      std::vector<std::string>{"2499/2499"});
+        }
+    }
+    test::execOrFail(*admin, "DROP DATABASE kv_rs_long");
+}
+
 TEST(RestoreEngine, NothingToDoAndRefusedConnection) {
     EngineHarness empty;
     EXPECT_EQ(empty.run(restore), EngineResult::Failed);
