@@ -7,6 +7,7 @@ BB_LIST=$BB_DIR/tasks.tsk
 BB_CORE_LIB=${BB_CORE_LIB:-$BENCH_ROOT/build-bench/src/core/libkeelvault_core.a}
 rm -rf "$BB_DIR"
 mkdir -p "$BB_DIR/home" "$BB_DIR/sql" "$BB_DIR/gz" "$BB_DIR/theirs"
+bench_need_mydumper
 
 # A small program writes the two tasks with the library's own writer.
 cat >"$BB_DIR/backup_tasks.cpp" <<'CPP'
@@ -59,9 +60,15 @@ c++ -std=c++20 -O1 -I"$BENCH_ROOT/src" $(pkg-config --cflags libmariadb) "$BB_DI
 bb_run() { echo "XDG_DATA_HOME='$BB_DIR/home' '$BENCH_CLI' run '$1' --tasks '$BB_LIST'"; }
 bb_dump="mariadb-dump --no-defaults -h 127.0.0.1 -P $BENCH_PORT1 -u root --single-transaction bench"
 # Each measurement starts without the files of the one before.
-bb_clean="rm -f '$BB_DIR'/sql/* '$BB_DIR'/gz/* '$BB_DIR'/theirs/*"
+bb_clean="rm -rf '$BB_DIR'/sql/* '$BB_DIR'/gz/* '$BB_DIR'/theirs/*"
 
-bench_compare "backup bench to one SQL file, default options" "ratio <= 1.25, < 64 MB" \
+bb_mydumper="mydumper -h 127.0.0.1 -P $BENCH_PORT1 -u root -B bench -t 2 -r 100000 -o '$BB_DIR/theirs/mydumper'"
+
+bench_compare "backup bench to one SQL file, default options, vs mariadb-dump" \
+  "ratio <= 1.0 (--single-transaction), < 64 MB" \
   "$(bb_run 'bench backup')" "$bb_dump > '$BB_DIR/theirs/dump.sql'" "$bb_clean"
-bench_compare "backup bench to one SQL file, gzip level 5" "ratio <= 1.25" \
+# mydumper wants a fresh folder for every run.
+bench_compare "backup bench to one SQL file, default options, vs mydumper" "ratio <= 1.1 (-t 2 -r 100000)" \
+  "$(bb_run 'bench backup')" "$bb_mydumper" "$bb_clean"
+bench_compare "backup bench to one SQL file, gzip level 5" "ratio <= 1.0 (mariadb-dump | gzip -5)" \
   "$(bb_run 'bench backup gz')" "$bb_dump | gzip -5 > '$BB_DIR/theirs/dump.sql.gz'" "$bb_clean"

@@ -313,8 +313,8 @@ bool BatchSender::targetTransactional() {
     return session_.queryValue(
                std::string("SELECT e.TRANSACTIONS FROM information_schema.TABLES t JOIN information_schema.ENGINES e "
                            "ON e.ENGINE = t.ENGINE WHERE @@SESSION.sql_mode NOT LIKE '%NO_BACKSLASH_ESCAPES%' ") +
-                   (column_list ? "AND t.AUTO_INCREMENT IS NULL " : "") + "AND t.TABLE_SCHEMA = " +
-                   schema + " AND t.TABLE_NAME = '" + escapeStringLiteral(unquote(table)) + "'",
+                   (column_list ? "AND t.AUTO_INCREMENT IS NULL " : "") + "AND t.TABLE_SCHEMA = " + schema +
+                   " AND t.TABLE_NAME = '" + escapeStringLiteral(unquote(table)) + "'",
                answer) &&
            answer == "YES";
 }

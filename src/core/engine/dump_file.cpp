@@ -10,7 +10,6 @@ namespace keelvault {
 
 namespace {
 
-constexpr size_t kFileBuffer = 1 << 20;
 constexpr std::string_view kPhpQueryHead = "  mysql_query('";
 constexpr std::string_view kPhpQueryTail =
     "',$conn) or die('Failed! Error NO. '.mysql_errno($conn).'<br>'.mysql_error($conn));";
@@ -41,13 +40,13 @@ bool DumpFile::create(const std::string& path) {
     path_ = path;
     temp_path_.clear();
     failed_ = false;
-    bytes_ = 0;
     pending_views.clear();
     current_database.clear();
+    int fd = -1;
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
         // A device or a pipe is written to as it is.
-        file_ = std::fopen(path.c_str(), "wb");
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     } else {
         // Written under a name of its own beside the final one and renamed
         // when complete, so a run that fails never leaves a fragment under
@@ -55,41 +54,33 @@ bool DumpFile::create(const std::string& path) {
         const size_t slash = path.find_last_of('/');
         const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
         const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-        for (unsigned attempt = 0; attempt < 100 && !file_; ++attempt) {
+        for (unsigned attempt = 0; attempt < 100 && fd < 0; ++attempt) {
             const std::string temp = folder + "." + name + "." + std::to_string(::getpid()) + "-" +
                                      std::to_string(attempt) + ".part";
-            const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd < 0) {
-                if (errno == EEXIST) continue;
+            fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd >= 0) {
+                temp_path_ = temp;
+            } else if (errno != EEXIST) {
                 break;
             }
-            file_ = ::fdopen(fd, "wb");
-            if (!file_) {
-                ::close(fd);
-                ::unlink(temp.c_str());
-                break;
-            }
-            temp_path_ = temp;
         }
     }
-    if (!file_) return false;
-    std::setvbuf(file_, nullptr, _IOFBF, kFileBuffer);
+    if (fd < 0) return false;
+    out_.open(fd);
     return true;
 }
 
 bool DumpFile::closeStream() {
-    if (!file_) return !failed_;
-    bool ok = std::fflush(file_) == 0;
+    if (!out_.isOpen()) return !failed_;
     // The data must be on the disk before the name says it is a backup.
-    if (ok && !temp_path_.empty()) ok = ::fsync(::fileno(file_)) == 0;
-    if (std::fclose(file_) != 0) ok = false;
-    file_ = nullptr;
+    bool ok = !failed_ && (temp_path_.empty() ? out_.flush() : out_.sync());
+    if (!out_.close()) ok = false;
     if (!ok) failed_ = true;
     return !failed_;
 }
 
 bool DumpFile::close() {
-    const bool was_open = file_ != nullptr;
+    const bool was_open = out_.isOpen();
     const bool ok = closeStream();
     if (temp_path_.empty()) return ok;
     if (!ok || !was_open || ::rename(temp_path_.c_str(), path_.c_str()) != 0) {
@@ -121,23 +112,20 @@ bool DumpFile::fail() {
     return false;
 }
 
-bool DumpFile::write(std::string_view text) {
-    if (!file_ || failed_) return false;
-    if (text.empty()) return true;
-    if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) return fail();
-    bytes_ += text.size();
-    return true;
-}
+bool DumpFile::writeStatement(std::string_view statement) { return writeStatement(statement, {}); }
 
-bool DumpFile::writeStatement(std::string_view statement) {
-    const bool has_semicolon = !statement.empty() && statement.back() == ';';
+bool DumpFile::writeStatement(std::string_view prefix, std::string_view body) {
+    const std::string_view last = body.empty() ? prefix : body;
+    const bool has_semicolon = !last.empty() && last.back() == ';';
     if (form_ == DumpForm::Sql) {
-        return write(statement) && (has_semicolon || write(";")) && write(eol_);
+        return write(prefix) && write(body) && (has_semicolon || write(";")) && write(eol_);
     }
     scratch_.clear();
-    scratch_.reserve(statement.size() + statement.size() / 8 + kPhpQueryHead.size() + kPhpQueryTail.size() + 4);
+    scratch_.reserve(prefix.size() + body.size() + (prefix.size() + body.size()) / 8 + kPhpQueryHead.size() +
+                     kPhpQueryTail.size() + 4);
     scratch_ += kPhpQueryHead;
-    appendPhpQuoted(scratch_, statement);
+    appendPhpQuoted(scratch_, prefix);
+    appendPhpQuoted(scratch_, body);
     if (!has_semicolon) scratch_ += ';';
     scratch_ += kPhpQueryTail;
     scratch_ += eol_;
@@ -152,8 +140,7 @@ bool DumpFile::writeStatements(const std::vector<std::string>& statements) {
 }
 
 bool DumpFile::flush() {
-    if (!file_ || failed_) return false;
-    if (std::fflush(file_) != 0) return fail();
+    if (failed_ || !out_.flush()) return fail();
     return true;
 }
 

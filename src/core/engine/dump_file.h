@@ -1,11 +1,11 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/engine/output_file.h"
 #include "core/engine/schema_objects.h"
 
 namespace keelvault {
@@ -38,18 +38,24 @@ public:
     // old file under the path is left as it was.
     std::string abandon(bool keep);
     // Bytes handed to the file so far.
-    uint64_t bytesWritten() const { return bytes_; }
-    bool isOpen() const { return file_ != nullptr; }
-    bool failed() const { return failed_; }
+    uint64_t bytesWritten() const { return out_.size(); }
+    bool isOpen() const { return out_.isOpen(); }
+    bool failed() const { return failed_ || out_.failed(); }
     const std::string& path() const { return path_; }
     DumpForm form() const { return form_; }
     const std::string& eol() const { return eol_; }
 
-    bool write(std::string_view text);
+    bool write(std::string_view text) {
+        if (failed_ || !out_.append(text)) return fail();
+        return true;
+    }
     // SQL form: the statement, ";" unless it ends with one, and EOL. PHP
     // form: the statement inside a mysql_query call line.
     bool writeStatement(std::string_view statement);
     bool writeStatements(const std::vector<std::string>& statements);
+    // A statement written in pieces, as writeStatement(prefix + body) would
+    // write it, without putting it together first.
+    bool writeStatement(std::string_view prefix, std::string_view body);
     // Hands the buffered data to the system, so a full disk shows here.
     bool flush();
 
@@ -70,8 +76,7 @@ private:
     std::string eol_;
     std::string path_;
     std::string temp_path_;  // where the bytes go until close(); empty when written in place
-    std::FILE* file_ = nullptr;
-    uint64_t bytes_ = 0;
+    OutputFile out_;
     bool failed_ = false;
     std::string scratch_;
 };

@@ -9,6 +9,7 @@
 
 #include "core/engine/create_table_text.h"
 #include "core/engine/mysql_session.h"
+#include "core/engine/row_text_reader.h"
 #include "core/engine/row_values.h"
 #include "core/engine/sql_quote.h"
 #include "core/engine/table_columns.h"
@@ -51,11 +52,12 @@ public:
     StreamedRows(MySqlSession& session, ResultPtr result) : session_(session), result_(std::move(result)) {}
     ~StreamedRows() { result_.reset(); }
     MYSQL_RES* get() const { return result_.get(); }
-    // Breaks the connection so the unread rows are not fetched on release.
+    // Breaks the connection so the unread rows are not fetched on release;
+    // a fetch waiting on the server returns at once.
     // The socket is reset on close rather than shut down politely: a server
     // blocked on a full send window would otherwise hold the table's locks
     // until its write timeout.
-    void abandon() {
+    void interrupt() {
         if (MYSQL* mysql = session_.native()) {
             const my_socket fd = mysql_get_socket(mysql);
             if (fd != MARIADB_INVALID_SOCKET) {
@@ -64,8 +66,8 @@ public:
             }
             mariadb_cancel(mysql);
         }
-        result_.reset();
     }
+    void release() { result_.reset(); }
 
 private:
     MySqlSession& session_;
@@ -205,7 +207,8 @@ TableResult DumpWriter::writeTable(DumpFile& file, const std::string& database, 
         }
         MYSQL_ROW row = mysql_fetch_row(status.get());
         if (row && mysql_num_fields(status.get()) >= 2 && row[1]) engine = status_engine = row[1];
-        if (row && mysql_num_fields(status.get()) >= 5 && row[4]) context_.progress().setRowsEstimate(std::atoll(row[4]));
+        if (row && mysql_num_fields(status.get()) >= 5 && row[4])
+            context_.progress().setRowsEstimate(std::atoll(row[4]));
     }
     ResultPtr columns(mysql_list_fields(session_.native(), name.c_str(), nullptr));
     if (!columns) {
@@ -407,7 +410,6 @@ TableResult DumpWriter::writeRecords(DumpFile& file, const std::string& name, co
 
     std::vector<std::string> batch;
     std::string statement = prefix;
-    std::string values;
     int pending_rows = 0;
     long long row_count = 0;
     bool write_failed = false;
@@ -433,18 +435,28 @@ TableResult DumpWriter::writeRecords(DumpFile& file, const std::string& name, co
     MYSQL_RES* result = rows.get();
     const unsigned int count = mysql_num_fields(result);
     const MYSQL_FIELD* fields = mysql_fetch_fields(result);
-    while (MYSQL_ROW row = mysql_fetch_row(result)) {
+    // Rows are fetched and formatted on a thread of their own while the
+    // rows before are written.
+    RowTextReader reader(result, [mysql, fields, count](std::string& out, MYSQL_ROW row, const unsigned long* lengths) {
+        appendRowValues(out, mysql, row, lengths, fields, count);
+    });
+    std::string_view values;  // the value list of one row, "(v1,v2,...)"
+    while (reader.next(values)) {
         if (context_.stopRequested()) {
-            rows.abandon();
+            reader.stop([&rows] { rows.interrupt(); });
+            rows.release();
             return TableResult::Canceled;
         }
-        const unsigned long* lengths = mysql_fetch_lengths(result);
         ++row_count;
         context_.progress().addRowOutput(static_cast<int64_t>(file.bytesWritten()));
-        values.clear();
-        appendRowValues(values, mysql, row, lengths, fields, count);
         digest_.addRow(values);
         if (!multiple) {
+            if (buffer_mode == 0) {
+                if (file.writeStatement(prefix, values)) continue;
+                fileError(file, direct_failure);
+                write_failed = true;
+                break;
+            }
             statement.assign(prefix);
             statement += values;
             if (!emit(statement)) {
@@ -469,6 +481,8 @@ TableResult DumpWriter::writeRecords(DumpFile& file, const std::string& name, co
             break;
         }
     }
+    // The connection is the reader's until it has stopped.
+    reader.stop();
     if (write_failed) return TableResult::Failed;
     // A fetch error (a lost connection) means rows are missing: the table is
     // not complete and must not be reported as backed up.

@@ -8,6 +8,8 @@
 #include <cctype>
 #include <vector>
 
+#include "core/engine/output_file.h"
+
 namespace keelvault {
 
 namespace {
@@ -43,19 +45,6 @@ int createOutput(std::string& path) {
         if (errno != EEXIST) return -1;
     }
     return -1;
-}
-
-bool writeAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
 }
 
 }  // namespace

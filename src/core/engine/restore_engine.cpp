@@ -198,10 +198,10 @@ private:
             }
             if (oversized && !batch_stopped) {
                 statementFailed(oversized->head + "...",
-                                serverErrorLogText(kPacketTooLarge, "Got a packet bigger than 'max_allowed_packet' bytes (" +
-                                                                        std::to_string(oversized->size) +
-                                                                        " bytes; the server takes " +
-                                                                        std::to_string(max_statement_) + ")"));
+                                serverErrorLogText(kPacketTooLarge,
+                                                   "Got a packet bigger than 'max_allowed_packet' bytes (" +
+                                                       std::to_string(oversized->size) + " bytes; the server takes " +
+                                                       std::to_string(max_statement_) + ")"));
                 if (!continueOnSqlError()) file_stop_ = true;
             }
         }

@@ -54,12 +54,58 @@ void appendHex(std::string& out, const char* value, unsigned long length) {
     }
 }
 
+// Escapes text whose bytes are all below 0x80 the way the client library
+// does, which calls into the character set for every byte; false (nothing
+// appended) when a byte above that needs the character set after all.
+// No character set a client may use gives such bytes another meaning.
+bool appendEscapedAscii(std::string& out, const char* value, unsigned long length, bool backslashes) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(value);
+    size_t extra = 0;
+    for (unsigned long i = 0; i < length; ++i) {
+        const unsigned char c = bytes[i];
+        if (c >= 0x80) return false;
+        if (backslashes ? (c == 0 || c == '\n' || c == '\r' || c == '\\' || c == '\'' || c == '"' || c == 0x1A)
+                        : c == '\'') {
+            ++extra;
+        }
+    }
+    if (extra == 0) {
+        out.append(value, length);
+        return true;
+    }
+    const size_t at = out.size();
+    out.resize(at + length + extra);
+    char* to = out.data() + at;
+    for (unsigned long i = 0; i < length; ++i) {
+        const char c = value[i];
+        if (!backslashes) {
+            if (c == '\'') *to++ = '\'';
+            *to++ = c;
+            continue;
+        }
+        switch (c) {
+            case 0: *to++ = '\\'; *to++ = '0'; break;
+            case '\n': *to++ = '\\'; *to++ = 'n'; break;
+            case '\r': *to++ = '\\'; *to++ = 'r'; break;
+            case 0x1A: *to++ = '\\'; *to++ = 'Z'; break;
+            case '\\':
+            case '\'':
+            case '"': *to++ = '\\'; *to++ = c; break;
+            default: *to++ = c;
+        }
+    }
+    return true;
+}
+
 void appendEscaped(std::string& out, MYSQL* mysql, const char* value, unsigned long length) {
     out += '\'';
-    const size_t at = out.size();
-    out.resize(at + 2 * static_cast<size_t>(length) + 1);
-    const unsigned long written = mysql_real_escape_string(mysql, out.data() + at, value, length);
-    out.resize(at + written);
+    const bool backslashes = !mysql || (mysql->server_status & SERVER_STATUS_NO_BACKSLASH_ESCAPES) == 0;
+    if (!appendEscapedAscii(out, value, length, backslashes)) {
+        const size_t at = out.size();
+        out.resize(at + 2 * static_cast<size_t>(length) + 1);
+        const unsigned long written = mysql_real_escape_string(mysql, out.data() + at, value, length);
+        out.resize(at + written);
+    }
     out += '\'';
 }
 

@@ -382,8 +382,8 @@ private:
         std::string reason;
         const std::optional<SchemaObject> object = readSchemaObject(source_, kind, name, reason);
         if (!object) {
-            context_.log(kLogWarning, "Failed to read the " + word + " " + db + "." + name + "; it is not copied!  " +
-                                          reason);
+            context_.log(kLogWarning,
+                         "Failed to read the " + word + " " + db + "." + name + "; it is not copied!  " + reason);
             return;
         }
         if (option(kOptDropTable)) toDestination(dropObjectStatement(kind, name, quote_));
@@ -458,7 +458,8 @@ private:
             }
             if (MYSQL_ROW row = mysql_fetch_row(status.get()); row && mysql_num_fields(status.get()) >= 2) {
                 engine = status_engine = row[1] ? row[1] : "";
-                if (mysql_num_fields(status.get()) >= 5 && row[4]) context_.progress().setRowsEstimate(std::atoll(row[4]));
+                if (mysql_num_fields(status.get()) >= 5 && row[4])
+                    context_.progress().setRowsEstimate(std::atoll(row[4]));
             }
         }
         ResultPtr field_list(mysql_list_fields(source_.native(), t.c_str(), nullptr));
@@ -532,7 +533,8 @@ private:
             if (another_database_) {
                 destinationError(printf1("Failed to CREATE TABLE %s on the destination server!", t));
             } else {
-                destinationError(printf1("Failed to CREATE TABLE %s.", db) + printf1("%s on the destination server!", t));
+                destinationError(printf1("Failed to CREATE TABLE %s.", db) +
+                                 printf1("%s on the destination server!", t));
             }
             return false;
         }
@@ -548,7 +550,8 @@ private:
             // with the same column names stands in instead.
             context_.log(kLogInfo, "The view " + t + " has no stand-in table; a stand-in view takes its place.");
             if (!toDestination(standInViewStatement(qt(t), fields, field_count, quote_))) {
-                destinationError(printf1("Failed to create temporary table on the destination server for the view %s!", t));
+                destinationError(
+                    printf1("Failed to create temporary table on the destination server for the view %s!", t));
                 return false;
             }
         } else {
@@ -562,7 +565,8 @@ private:
             }
             placeholder.replace(0, kTemporaryPrefix, "CREATE ");
             if (!toDestination(placeholder)) {
-                destinationError(printf1("Failed to create temporary table on the destination server for the view %s!", t));
+                destinationError(
+                    printf1("Failed to create temporary table on the destination server for the view %s!", t));
                 toSource("DROP TEMPORARY TABLE " + qt(t));
                 return false;
             }
@@ -840,9 +844,9 @@ private:
         unsigned int error_number = 0;
         std::string error_text;
     };
-    RowFailure row_failure_;          // the last statement the sender reported failed
-    std::deque<int> row_counts_;      // rows of each row statement not yet answered
-    long long rows_answered_ = 0;     // rows of the statements answered so far in this table
+    RowFailure row_failure_;       // the last statement the sender reported failed
+    std::deque<int> row_counts_;   // rows of each row statement not yet answered
+    long long rows_answered_ = 0;  // rows of the statements answered so far in this table
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "core/engine/batch_sender.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <utility>
@@ -70,13 +71,16 @@ TEST(BatchSenderRules, SingleRowsAndTheirTables) {
 
 class BatchSenderTest : public ::testing::Test {
 protected:
+    // Tests run side by side in processes of their own.
+    static std::string db() { return "kv_batch_" + std::to_string(getpid()); }
+
     void SetUp() override {
         KEELVAULT_REQUIRE_SERVER(2);
         admin_ = test::connectTo(2);
-        test::execOrFail(*admin_, "DROP DATABASE IF EXISTS kv_batch");
-        test::execOrFail(*admin_, "CREATE DATABASE kv_batch");
+        test::execOrFail(*admin_, "DROP DATABASE IF EXISTS " + db());
+        test::execOrFail(*admin_, "CREATE DATABASE " + db());
         ASSERT_TRUE(session_.open(test::testServerSettings(2)));
-        ASSERT_TRUE(session_.selectDatabase("kv_batch"));
+        ASSERT_TRUE(session_.selectDatabase(db()));
         sender_.setFailureHandler([this](const std::string& sql, unsigned int number, const std::string&) {
             failures_.emplace_back(sql, number);
             return after_;
@@ -89,11 +93,12 @@ protected:
         return std::stol(test::queryRows(session_, "SHOW SESSION STATUS LIKE 'Com_insert'").at(0).substr(11));
     }
     void TearDown() override {
-        if (admin_) test::execOrFail(*admin_, "DROP DATABASE IF EXISTS kv_batch");
+        if (admin_) test::execOrFail(*admin_, "DROP DATABASE IF EXISTS " + db());
     }
 
     std::string ids(const std::string& table) {
-        return test::queryRows(*admin_, "SELECT IFNULL(GROUP_CONCAT(id ORDER BY id), '') FROM kv_batch." + table).at(0);
+        return test::queryRows(*admin_, "SELECT IFNULL(GROUP_CONCAT(id ORDER BY id), '') FROM " + db() + "." + table)
+            .at(0);
     }
     static std::string insert(int id) { return "INSERT INTO t VALUES (" + std::to_string(id) + ")"; }
 
@@ -122,8 +127,8 @@ TEST_F(BatchSenderTest, FailingStatementInTheMiddleOfABatch) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.engine + (c.after == After::Continue ? " continue" : " skip rest"));
-        test::execOrFail(*admin_, "DROP TABLE IF EXISTS kv_batch.t");
-        test::execOrFail(*admin_, "CREATE TABLE kv_batch.t (id INT PRIMARY KEY) ENGINE=" + c.engine);
+        test::execOrFail(*admin_, "DROP TABLE IF EXISTS " + db() + ".t");
+        test::execOrFail(*admin_, "CREATE TABLE " + db() + ".t (id INT PRIMARY KEY) ENGINE=" + c.engine);
         failures_.clear();
         sent_.clear();
         after_ = c.after;
@@ -158,15 +163,15 @@ TEST_F(BatchSenderTest, JoinsSingleRowsOnlyWhereNothingChanges) {
     test::execOrFail(session_, "SET SESSION sql_mode = ''");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.engine + " " + c.value);
-        test::execOrFail(*admin_, "DROP TABLE IF EXISTS kv_batch.t");
-        test::execOrFail(*admin_, "CREATE TABLE kv_batch.t (id INT PRIMARY KEY, v INT) ENGINE=" + c.engine);
+        test::execOrFail(*admin_, "DROP TABLE IF EXISTS " + db() + ".t");
+        test::execOrFail(*admin_, "CREATE TABLE " + db() + ".t (id INT PRIMARY KEY, v INT) ENGINE=" + c.engine);
         const long before = inserts();
         for (int id = 1; id <= 3; ++id) {
             EXPECT_TRUE(sender_.add("INSERT INTO t VALUES (" + std::to_string(id) + "," + c.value + ")"));
         }
         EXPECT_TRUE(sender_.flush());
         EXPECT_EQ(inserts() - before, c.statements);
-        EXPECT_EQ(test::queryRows(*admin_, "SELECT GROUP_CONCAT(v ORDER BY id) FROM kv_batch.t").at(0), c.rows);
+        EXPECT_EQ(test::queryRows(*admin_, "SELECT GROUP_CONCAT(v ORDER BY id) FROM " + db() + ".t").at(0), c.rows);
         EXPECT_EQ(sent_.size(), 3u);
         sent_.clear();
     }
@@ -177,13 +182,13 @@ TEST_F(BatchSenderTest, JoinsSingleRowsOnlyWhereNothingChanges) {
 // keeps its statements as written, so a backslash ending a string stays a
 // character.
 TEST_F(BatchSenderTest, GeneratedNumbersAndPlainBackslashes) {
-    test::execOrFail(*admin_,
-                     "CREATE TABLE kv_batch.a (id INT PRIMARY KEY AUTO_INCREMENT, v VARCHAR(10) UNIQUE) ENGINE=InnoDB");
+    test::execOrFail(
+        *admin_, "CREATE TABLE " + db() + ".a (id INT PRIMARY KEY AUTO_INCREMENT, v VARCHAR(10) UNIQUE) ENGINE=InnoDB");
     for (const char* v : {"x", "y", "x", "z"}) sender_.add(std::string("INSERT INTO a (v) VALUES ('") + v + "')");
     EXPECT_FALSE(sender_.flush());
     EXPECT_EQ(failures_.size(), 1u);
     // One at a time: x=1, y=2, the duplicate takes 3 with it, z=4.
-    EXPECT_EQ(test::queryRows(*admin_, "SELECT GROUP_CONCAT(id, v ORDER BY id) FROM kv_batch.a").at(0), "1x,2y,4z");
+    EXPECT_EQ(test::queryRows(*admin_, "SELECT GROUP_CONCAT(id, v ORDER BY id) FROM " + db() + ".a").at(0), "1x,2y,4z");
 
     test::execOrFail(session_, "SET SESSION sql_mode = 'NO_BACKSLASH_ESCAPES'");
     const long before = inserts();
@@ -191,7 +196,7 @@ TEST_F(BatchSenderTest, GeneratedNumbersAndPlainBackslashes) {
     EXPECT_TRUE(sender_.add("INSERT INTO a VALUES (11, 'b')"));
     EXPECT_TRUE(sender_.flush());
     EXPECT_EQ(inserts() - before, 2);
-    EXPECT_EQ(test::queryRows(*admin_, "SELECT GROUP_CONCAT(v ORDER BY id) FROM kv_batch.a WHERE id >= 10").at(0),
+    EXPECT_EQ(test::queryRows(*admin_, "SELECT GROUP_CONCAT(v ORDER BY id) FROM " + db() + ".a WHERE id >= 10").at(0),
               "a\\,b");
 }
 
@@ -199,7 +204,7 @@ TEST_F(BatchSenderTest, GeneratedNumbersAndPlainBackslashes) {
 // which then runs alone in its place; a skipped rest takes the statement
 // being added with it.
 TEST_F(BatchSenderTest, OtherStatementsRunInOrderBetweenBatches) {
-    test::execOrFail(*admin_, "CREATE TABLE kv_batch.t (id INT PRIMARY KEY) ENGINE=InnoDB");
+    test::execOrFail(*admin_, "CREATE TABLE " + db() + ".t (id INT PRIMARY KEY) ENGINE=InnoDB");
     sender_.setLimits(2, 1 << 20);
     EXPECT_TRUE(sender_.add(insert(1)));
     EXPECT_EQ(sender_.queued(), 1u);
@@ -220,7 +225,7 @@ TEST_F(BatchSenderTest, OtherStatementsRunInOrderBetweenBatches) {
 // A file that turns autocommit off keeps its own transaction: nothing is
 // committed behind its back, and its COMMIT is what makes the rows visible.
 TEST_F(BatchSenderTest, FileThatSetsAutocommitKeepsItsTransaction) {
-    test::execOrFail(*admin_, "CREATE TABLE kv_batch.t (id INT PRIMARY KEY) ENGINE=InnoDB");
+    test::execOrFail(*admin_, "CREATE TABLE " + db() + ".t (id INT PRIMARY KEY) ENGINE=InnoDB");
     EXPECT_TRUE(sender_.grouping());
     EXPECT_TRUE(sender_.add("SET AUTOCOMMIT=0"));
     EXPECT_FALSE(sender_.grouping());
@@ -235,13 +240,13 @@ TEST_F(BatchSenderTest, FileThatSetsAutocommitKeepsItsTransaction) {
 // Rows batched under LOCK TABLES, as dumps write them, are committed at
 // every flush while the lock stays held.
 TEST_F(BatchSenderTest, BatchesUnderLockTables) {
-    test::execOrFail(*admin_, "CREATE TABLE kv_batch.t (id INT PRIMARY KEY) ENGINE=InnoDB");
+    test::execOrFail(*admin_, "CREATE TABLE " + db() + ".t (id INT PRIMARY KEY) ENGINE=InnoDB");
     EXPECT_TRUE(sender_.add("LOCK TABLES t WRITE"));
     for (int id = 1; id <= 3; ++id) EXPECT_TRUE(sender_.add(insert(id)));
     EXPECT_TRUE(sender_.flush());
     EXPECT_TRUE(sender_.grouping());
     // Still locked: another table is out of reach, and autocommit is back on.
-    EXPECT_FALSE(session_.execute("SELECT 1 FROM kv_batch.t AS other"));
+    EXPECT_FALSE(session_.execute("SELECT 1 FROM " + db() + ".t AS other"));
     EXPECT_EQ(test::queryRows(session_, "SELECT @@autocommit"), std::vector<std::string>{"1"});
     EXPECT_TRUE(sender_.add("UNLOCK TABLES"));
     EXPECT_EQ(ids("t"), "1,2,3");

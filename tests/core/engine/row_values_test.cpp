@@ -72,5 +72,27 @@ TEST_F(RowValues, RowListHasNoBlanks) {
     EXPECT_EQ(formatRowValues(mysql_, row, lengths, fields, 3), "(7,NULL,'x y')");
 }
 
+// Our own escaping of plain text must give the library's bytes exactly, in
+// both escaping modes of a server, for every byte it handles itself and for
+// text that goes on to the library.
+TEST_F(RowValues, StringsEscapeAsTheClientLibraryDoes) {
+    std::string every_byte;
+    for (int c = 0; c < 256; ++c) every_byte += static_cast<char>(c);
+    const std::vector<std::string> values = {every_byte.substr(0, 128), every_byte, "plain text", "it's",
+                                             "caf\xc3\xa9 'x'\n", std::string(1000, 'x') + "\\"};
+    for (const bool no_backslashes : {false, true}) {
+        if (no_backslashes) mysql_->server_status |= SERVER_STATUS_NO_BACKSLASH_ESCAPES;
+        for (const std::string& value : values) {
+            std::string expected(2 * value.size() + 1, '\0');
+            expected.resize(mysql_real_escape_string(mysql_, expected.data(), value.data(),
+                                                     static_cast<unsigned long>(value.size())));
+            std::string out;
+            appendColumnValue(out, mysql_, value.data(), static_cast<unsigned long>(value.size()),
+                              fieldOf(MYSQL_TYPE_VAR_STRING));
+            EXPECT_EQ(out, "'" + expected + "'") << "no backslashes " << no_backslashes << ", " << value.size();
+        }
+    }
+}
+
 }  // namespace
 }  // namespace keelvault

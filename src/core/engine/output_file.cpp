@@ -1,0 +1,142 @@
+#include "core/engine/output_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace keelvault {
+
+namespace {
+
+// Large enough that the system sees few writes, small enough that the
+// blocks in flight stay a few megabytes.
+constexpr size_t kBlockSize = 1 << 20;
+constexpr size_t kMaxQueuedBlocks = 3;
+
+}  // namespace
+
+OutputFile::~OutputFile() { close(); }
+
+void OutputFile::open(int fd) {
+    close();
+    fd_ = fd;
+    failed_ = fd < 0;
+    handed_ = 0;
+    written_ = 0;
+    write_failed_ = false;
+    stopping_ = false;
+    block_capacity_ = kBlockSize;
+    block_.clear();
+    block_.reserve(block_capacity_);
+}
+
+bool writeAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+void OutputFile::run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+        if (queue_.empty()) return;
+        std::string block = std::move(queue_.front());
+        queue_.pop_front();
+        busy_ = true;
+        const bool skip = write_failed_;
+        lock.unlock();
+        const bool ok = skip || writeAll(fd_, block.data(), block.size());
+        // The disk starts on each block at once, so the sync at the end
+        // finds little left to do.
+        if (ok && !skip) ::sync_file_range(fd_, static_cast<off64_t>(written_), static_cast<off64_t>(block.size()),
+                                           SYNC_FILE_RANGE_WRITE);
+        written_ += block.size();
+        block.clear();
+        lock.lock();
+        if (!ok) write_failed_ = true;
+        spare_.push_back(std::move(block));
+        busy_ = false;
+        changed_.notify_all();
+    }
+}
+
+void OutputFile::handOver() {
+    if (block_.empty()) return;
+    handed_ += block_.size();
+    std::unique_lock lock(mutex_);
+    if (!writer_.joinable()) writer_ = std::thread([this] { run(); });
+    changed_.wait(lock, [this] { return queue_.size() < kMaxQueuedBlocks; });
+    queue_.push_back(std::move(block_));
+    if (!spare_.empty()) {
+        block_ = std::move(spare_.back());
+        spare_.pop_back();
+    } else {
+        block_ = std::string();
+        block_.reserve(block_capacity_);
+    }
+    if (write_failed_) failed_ = true;
+    changed_.notify_all();
+}
+
+bool OutputFile::appendSlow(std::string_view bytes) {
+    while (!bytes.empty()) {
+        if (block_.size() == block_capacity_) {
+            handOver();
+            if (failed_) return false;
+        }
+        const size_t room = block_capacity_ - block_.size();
+        const size_t take = bytes.size() < room ? bytes.size() : room;
+        block_.append(bytes.data(), take);
+        bytes.remove_prefix(take);
+    }
+    return true;
+}
+
+bool OutputFile::flush() {
+    if (fd_ < 0 || failed_) return false;
+    handOver();
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return queue_.empty() && !busy_; });
+    if (write_failed_) failed_ = true;
+    return !failed_;
+}
+
+bool OutputFile::sync() {
+    if (!flush()) return false;
+    if (::fsync(fd_) != 0) failed_ = true;
+    return !failed_;
+}
+
+bool OutputFile::close() {
+    if (fd_ < 0) {
+        if (writer_.joinable()) writer_.join();
+        return !failed_;
+    }
+    bool ok = !failed_ && flush();
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        // Whatever still waits after a failure is dropped unwritten.
+        write_failed_ = write_failed_ || !ok;
+    }
+    changed_.notify_all();
+    if (writer_.joinable()) writer_.join();
+    queue_.clear();
+    spare_.clear();
+    block_ = std::string();
+    if (::close(fd_) != 0) ok = false;
+    fd_ = -1;
+    if (!ok) failed_ = true;
+    return ok;
+}
+
+}  // namespace keelvault
