@@ -13,7 +13,6 @@
 #include "core/engine/backup_digests.h"
 #include "core/engine/backup_naming.h"
 #include "core/engine/dump_writer.h"
-#include "core/engine/gzip_file.h"
 #include "core/engine/mysql_session.h"
 #include "core/engine/selection_resolver.h"
 #include "core/model/task_log.h"
@@ -100,9 +99,8 @@ public:
         if (singleFile()) finishFile();
         session_.close();
 
-        const std::vector<std::string> uncompressed = written_;
-        if (options_.flag(kOptFileType) != 2 && options_.gzip) compressFiles();
-        writeDigests(uncompressed);
+        if (compressing()) logCompression();
+        writeDigests();
         recordBackup();
         applyRetention(task_, context_.env());
         return EngineResult::Finished;
@@ -110,6 +108,14 @@ public:
 
 private:
     bool singleFile() const { return layout_ == BackupLayout::SameFile || layout_ == BackupLayout::OneFile; }
+    // Compression never applies to PHP files.
+    bool compressing() const { return options_.flag(kOptFileType) != 2 && options_.gzip != 0; }
+    // The level SQL files are compressed with as they are written; 0 when
+    // they are not, or the stored level is none that gzip knows.
+    int gzipLevel() const {
+        const int level = options_.compression_level;
+        return compressing() && level >= 1 && level <= 9 ? level : 0;
+    }
 
     EngineResult failure(const std::string& message) {
         context_.log(kLogError, message);
@@ -161,9 +167,11 @@ private:
     }
 
     // Creates a file and writes its header; failures are logged.
-    bool openFile(const std::string& path) {
+    bool openFile(std::string path) {
         file_incomplete_ = false;
-        if (!file_.create(path)) {
+        const int level = gzipLevel();
+        if (level != 0) path += ".gz";
+        if (!file_.create(path, level)) {
             context_.log(kLogError, "Failed to create the backup file! - " + path);
             return false;
         }
@@ -267,41 +275,33 @@ private:
         return true;
     }
 
-    void compressFiles() {
+    // Files are compressed as they are written; the run's log still shows
+    // the compression step with its counts. A level gzip does not know
+    // leaves the files uncompressed, each reported with code 102.
+    void logCompression() {
         context_.log(kLogInfo,
                      formatCount("Compressing %lld SQL backup files...", static_cast<long long>(written_.size())));
         long long compressed = 0;
-        for (std::string& path : written_) {
-            std::string target = path;
-            const int code = compressGzipFile(target, options_.compression_level);
-            if (code != kGzipDone) {
-                char head[96];
-                std::snprintf(head, sizeof head, "Failed to compress the SQL file! Error No: %d, File: ", code);
-                context_.log(kLogError, head + path);
+        for (const std::string& path : written_) {
+            if (gzipLevel() != 0) {
+                ++compressed;
                 continue;
             }
-            std::error_code ec;
-            std::filesystem::remove(path, ec);
-            path = target;
-            ++compressed;
+            context_.log(kLogError, "Failed to compress the SQL file! Error No: 102, File: " + path);
         }
         context_.log(kLogInfo, formatCount("Compress %lld SQL backup files successfully.", compressed));
     }
 
     // The side file of the digests of the tables of every complete file;
-    // tables of abandoned files have none. `uncompressed` are the files as
-    // written, in the order of their final names in written_.
-    void writeDigests(const std::vector<std::string>& uncompressed) {
+    // tables of abandoned files have none.
+    void writeDigests() {
         if (written_.empty()) return;
-        std::map<std::string, std::string> final_names;
-        for (size_t i = 0; i < uncompressed.size() && i < written_.size(); ++i) final_names[uncompressed[i]] = written_[i];
+        const std::set<std::string> complete(written_.begin(), written_.end());
         BackupDigests digests;
         digests.task = task_name_;
         digests.run_time = start_;
         for (TableDigestEntry entry : writer_->digests()) {
-            const auto file = final_names.find(entry.file);
-            if (file == final_names.end()) continue;
-            entry.file = file->second;
+            if (complete.count(entry.file) == 0) continue;
             entry.charset = read_charsets_[entry.database];
             digests.tables.push_back(std::move(entry));
         }
@@ -341,8 +341,8 @@ private:
     std::optional<DumpWriter> writer_;
     DumpFile file_;
     std::vector<std::string> written_;
-    std::set<std::string> run_paths_;
-    std::map<std::string, std::string> read_charsets_;  // database -> character set its rows were read in  // every new file name this run has used
+    std::set<std::string> run_paths_;                   // every new file name this run has used
+    std::map<std::string, std::string> read_charsets_;  // database -> character set its rows were read in
     std::string task_name_;
     bool file_incomplete_ = false;  // the open file holds a table cut short
 };

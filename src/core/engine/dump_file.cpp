@@ -35,7 +35,7 @@ DumpFile::~DumpFile() {
     abandon(false);
 }
 
-bool DumpFile::create(const std::string& path) {
+bool DumpFile::create(const std::string& path, int gzip_level) {
     abandon(false);
     path_ = path;
     temp_path_.clear();
@@ -66,7 +66,11 @@ bool DumpFile::create(const std::string& path) {
         }
     }
     if (fd < 0) return false;
-    out_.open(fd);
+    out_.open(fd, gzip_level);
+    if (out_.failed()) {
+        abandon(false);
+        return false;
+    }
     return true;
 }
 

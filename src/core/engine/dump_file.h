@@ -27,8 +27,9 @@ public:
     DumpFile& operator=(const DumpFile&) = delete;
 
     // Starts the file: its bytes go to a temporary file beside `path` until
-    // close() puts it in place. False when it cannot be created.
-    bool create(const std::string& path);
+    // close() puts it in place. With a `gzip_level` of 1..9 the file is
+    // compressed as it is written. False when it cannot be created.
+    bool create(const std::string& path, int gzip_level = 0);
     // Writes out, syncs and closes the file and renames it to its path,
     // replacing any file there; false (and nothing in place) when data could
     // not be written.

@@ -1,24 +1,40 @@
 #pragma once
 
+#include <zlib.h>
+
 #include <string>
+#include <string_view>
 
 namespace keelvault {
 
-// Result codes of compressGzipFile.
-enum GzipResult : int {
-    kGzipDone = 0,
-    kGzipEmptyPath = 101,
-    kGzipBadLevel = 102,  // level outside 1..9
-    kGzipCannotOpenSource = 103,
-    kGzipCannotCreate = 104,  // the gzip file cannot be created
-    kGzipWriteFailed = 105,   // reading the source or writing the gzip file failed part way
-};
+// Deflates a byte stream into one gzip member, piece by piece, so a backup
+// file is compressed while it is written and never lies on the disk
+// uncompressed. The output is what `gzip -LEVEL` gives for the same bytes
+// (apart from the header's name and time fields) and is read back by
+// gzip_unpack and `gzip -d`.
+class GzipDeflater {
+public:
+    GzipDeflater() = default;
+    ~GzipDeflater();
+    GzipDeflater(const GzipDeflater&) = delete;
+    GzipDeflater& operator=(const GzipDeflater&) = delete;
 
-// Compresses the file at `path` into `path` + ".gz" at the given level (1..9).
-// The gzip data go to a temporary file next to the target, which is renamed
-// over the target only when everything was written and flushed, so a failure
-// never leaves a partial ".gz" behind. On success `path` becomes the ".gz"
-// path; the source file is kept.
-int compressGzipFile(std::string& path, int level);
+    // Starts a new member at `level` (1..9); false for a level outside that
+    // range or when zlib has no memory.
+    bool begin(int level);
+    bool active() const { return active_; }
+    // Compresses `input` and appends whatever output zlib gives to `out`.
+    bool add(std::string_view input, std::string& out);
+    // Ends the member: the last compressed data and the trailer go to `out`.
+    bool finish(std::string& out);
+    // Drops a member that is not to be finished.
+    void reset();
+
+private:
+    bool run(std::string_view input, int flush, std::string& out);
+
+    z_stream stream_{};
+    bool active_ = false;
+};
 
 }  // namespace keelvault

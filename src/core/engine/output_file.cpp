@@ -18,10 +18,10 @@ constexpr size_t kMaxQueuedBlocks = 3;
 
 OutputFile::~OutputFile() { close(); }
 
-void OutputFile::open(int fd) {
+void OutputFile::open(int fd, int gzip_level) {
     close();
     fd_ = fd;
-    failed_ = fd < 0;
+    failed_ = fd < 0 || (gzip_level != 0 && !deflater_.begin(gzip_level));
     handed_ = 0;
     written_ = 0;
     write_failed_ = false;
@@ -29,6 +29,15 @@ void OutputFile::open(int fd) {
     block_capacity_ = kBlockSize;
     block_.clear();
     block_.reserve(block_capacity_);
+}
+
+bool OutputFile::create(const std::string& path) {
+    close();
+    if (path.empty()) return false;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    open(fd);
+    return true;
 }
 
 bool writeAll(int fd, const char* data, size_t size) {
@@ -54,12 +63,21 @@ void OutputFile::run() {
         busy_ = true;
         const bool skip = write_failed_;
         lock.unlock();
-        const bool ok = skip || writeAll(fd_, block.data(), block.size());
-        // The disk starts on each block at once, so the sync at the end
-        // finds little left to do.
-        if (ok && !skip) ::sync_file_range(fd_, static_cast<off64_t>(written_), static_cast<off64_t>(block.size()),
-                                           SYNC_FILE_RANGE_WRITE);
-        written_ += block.size();
+        bool ok = true;
+        if (!skip) {
+            std::string_view out = block;
+            if (deflater_.active()) {
+                compressed_.clear();
+                ok = deflater_.add(block, compressed_);
+                out = compressed_;
+            }
+            ok = ok && writeAll(fd_, out.data(), out.size());
+            // The disk starts on each block at once, so the sync at the end
+            // finds little left to do.
+            if (ok) ::sync_file_range(fd_, static_cast<off64_t>(written_), static_cast<off64_t>(out.size()),
+                                      SYNC_FILE_RANGE_WRITE);
+            written_ += out.size();
+        }
         block.clear();
         lock.lock();
         if (!ok) write_failed_ = true;
@@ -110,8 +128,20 @@ bool OutputFile::flush() {
     return !failed_;
 }
 
+bool OutputFile::finishGzip() {
+    // Called after flush(): the writer thread is idle and the queue empty.
+    if (!deflater_.active()) return true;
+    std::lock_guard lock(mutex_);
+    compressed_.clear();
+    const bool ok = deflater_.finish(compressed_) && writeAll(fd_, compressed_.data(), compressed_.size());
+    written_ += compressed_.size();
+    compressed_ = std::string();
+    if (!ok) write_failed_ = failed_ = true;
+    return ok;
+}
+
 bool OutputFile::sync() {
-    if (!flush()) return false;
+    if (!flush() || !finishGzip()) return false;
     if (::fsync(fd_) != 0) failed_ = true;
     return !failed_;
 }
@@ -121,7 +151,7 @@ bool OutputFile::close() {
         if (writer_.joinable()) writer_.join();
         return !failed_;
     }
-    bool ok = !failed_ && flush();
+    bool ok = !failed_ && flush() && finishGzip();
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
@@ -132,6 +162,8 @@ bool OutputFile::close() {
     if (writer_.joinable()) writer_.join();
     queue_.clear();
     spare_.clear();
+    deflater_.reset();  // the compressor of a file that failed
+    compressed_ = std::string();
     block_ = std::string();
     if (::close(fd_) != 0) ok = false;
     fd_ = -1;

@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "core/engine/gzip_file.h"
+
 namespace keelvault {
 
 // Writes all of `data` to `fd`, retrying short and interrupted writes.
@@ -19,6 +21,8 @@ bool writeAll(int fd, const char* data, size_t size);
 // hands to the system, so the caller goes on producing text while the last
 // block is written. At most a few
 // blocks wait at any time, so memory stays small whatever the file size.
+// With a gzip level the same thread compresses each block before writing
+// it, so compression runs while the caller produces the next block.
 // After the first failure every later call fails, so a full disk is never
 // mistaken for success.
 class OutputFile {
@@ -28,8 +32,13 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Takes over `fd`, which is closed by close() or the destructor.
-    void open(int fd);
+    // Takes over `fd`, which is closed by close() or the destructor. With a
+    // `gzip_level` of 1..9 the file receives one gzip member of the bytes
+    // appended; another level makes the file fail at once.
+    void open(int fd, int gzip_level = 0);
+    // Creates or truncates the file at `path` and opens it; false for an
+    // empty path or when it cannot be created.
+    bool create(const std::string& path);
     bool isOpen() const { return fd_ >= 0; }
     bool failed() const { return failed_; }
 
@@ -49,19 +58,21 @@ public:
         }
         return appendSlow(std::string_view(&c, 1));
     }
-    // Bytes appended so far.
+    // Bytes appended so far (before any compression).
     uint64_t size() const { return handed_ + block_.size(); }
 
-    // Waits until every byte appended has reached the system; false when
-    // any write failed.
+    // Waits until every byte appended has reached the system (in a gzip
+    // file, has gone through the compressor); false when any write failed.
     bool flush();
-    // flush(), then the data to the disk.
+    // flush(), the end of the gzip member if any, then the data to the disk.
+    // Nothing may be appended after a sync of a gzip file.
     bool sync();
     // Flushes and closes the descriptor; false when anything failed. The descriptor is closed either way.
     bool close();
 
 private:
     bool appendSlow(std::string_view bytes);
+    bool finishGzip();
     void handOver();
     void run();
 
@@ -80,6 +91,8 @@ private:
     bool stopping_ = false;
     bool write_failed_ = false;
     uint64_t written_ = 0;  // the writer thread's offset in the file
+    GzipDeflater deflater_;  // used by the writer thread, and by finishGzip() when it is idle
+    std::string compressed_;
     std::thread writer_;
 };
 

@@ -463,8 +463,9 @@ TEST(BackupFailures, FullDiskMidTableAbandonsThatFile) {
     KEELVAULT_REQUIRE_SERVER(1);
     ASSERT_TRUE(
         runSql(1, {"DROP DATABASE IF EXISTS kv_bk_full", "CREATE DATABASE kv_bk_full",
-                   "CREATE TABLE kv_bk_full.big (id INT PRIMARY KEY, s VARCHAR(60))",
-                   "INSERT INTO kv_bk_full.big SELECT seq, REPEAT('y', 50) FROM kv_bk_full.seq_1_to_20000",
+                   "CREATE TABLE kv_bk_full.big (id INT PRIMARY KEY, s VARCHAR(64))",
+                   // Hashes, so that the compressed file still outgrows the limit.
+                   "INSERT INTO kv_bk_full.big SELECT seq, SHA2(seq, 256) FROM kv_bk_full.seq_1_to_60000",
                    "CREATE TABLE kv_bk_full.small (id INT PRIMARY KEY)", "INSERT INTO kv_bk_full.small VALUES (1)"}));
     BackupHarness h;
     h.task.databases = {wholeDatabase("kv_bk_full")};
@@ -476,14 +477,14 @@ TEST(BackupFailures, FullDiskMidTableAbandonsThatFile) {
     const EngineResult result = runWithFileSizeLimit(h, 256 * 1024);
 
     EXPECT_EQ(result, EngineResult::Finished);
-    const std::string big = (h.outDir() / "big.sql").string();
+    const std::string big = (h.outDir() / "big.sql.gz").string();
     EXPECT_EQ(h.errors(), (Lines{"Failed to write a record to the backup file! - " + big,
                                  "The backup file is not complete and is kept as " + big + ".incomplete"}));
     // The fragment never passes for a backup: not under its name, not recorded.
     EXPECT_FALSE(fs::exists(big));
     EXPECT_TRUE(fs::exists(big + ".incomplete"));
     const Lines log = h.logTexts();
-    EXPECT_FALSE(contains(log, "Backup the records from the table OK - 20000 records"));
+    EXPECT_FALSE(contains(log, "Backup the records from the table OK - 60000 records"));
     EXPECT_TRUE(contains(log, "Backup the records from the table OK - 1 records"));
     EXPECT_EQ(h.files(), Lines{(h.outDir() / "small.sql.gz").string()});
     EXPECT_TRUE(contains(log, "Compressing 1 SQL backup files..."));
