@@ -7,6 +7,7 @@
 
 #include "core/engine/export_writers.h"
 #include "core/engine/mysql_session.h"
+#include "core/engine/row_text_reader.h"
 #include "core/engine/sql_quote.h"
 #include "core/platform/data_folder.h"
 #include "core/scheduler/run_context.h"
@@ -84,7 +85,7 @@ EntryResult ExportRun::exportEntry(const CTableItem& entry) {
     }
     session_.applyDatabaseCharset();
 
-    ExportFile file;
+    OutputFile file;
     if (!file.create(path)) {
         ctx_.log(kLogError, "Failed to create the export file - " + path + "!");
         return EntryResult::Skipped;
@@ -119,19 +120,30 @@ EntryResult ExportRun::exportEntry(const CTableItem& entry) {
         return EntryResult::Skipped;
     }
 
+    // Rows are fetched and turned into text on a thread of their own while
+    // the texts before are written.
     uint64_t rows = 0;
-    for (;;) {
-        if (ctx_.stopRequested()) return canceled(result.get());
-        MYSQL_ROW row = mysql_fetch_row(result.get());
-        if (!row) break;
-        if (!writer.writeRow(file, row, mysql_fetch_lengths(result.get()))) {
+    RowTextReader reader(result.get(), [&writer](std::string& out, MYSQL_ROW row, const unsigned long* lengths) {
+        writer.rowText(row, lengths, out);
+    });
+    std::string_view text;
+    while (reader.next(text)) {
+        if (ctx_.stopRequested()) {
+            // The cancel breaks a fetch that waits on the server, and the
+            // release of the half-read result then returns at once.
+            reader.stop([this] { mariadb_cancel(session_.native()); });
+            return EntryResult::Canceled;
+        }
+        if (!file.append(text)) {
+            reader.stop();
             ctx_.log(kLogError, "Failed to write records to the file!");
             return EntryResult::Skipped;
         }
         ++rows;
-        ctx_.progress().addRowOutput(static_cast<int64_t>(file.bytesWritten()));
-        if (ctx_.stopRequested()) return canceled(result.get());
+        ctx_.progress().addRowOutput(static_cast<int64_t>(file.size()));
     }
+    // The connection is the reader's until it has stopped.
+    reader.stop();
     if (ctx_.stopRequested()) return canceled(nullptr);
     // Rows that stop coming because the connection broke are not a whole table.
     const bool fetch_failed = mysql_errno(mysql) != 0;
@@ -149,7 +161,7 @@ EntryResult ExportRun::exportEntry(const CTableItem& entry) {
         if (!writer.writeEnd(file) || !file.flush()) ctx_.log(kLogError, "Failed to write the end string to the file!");
     }
     file.close();
-    ctx_.progress().setOutputBytes(static_cast<int64_t>(file.bytesWritten()));
+    ctx_.progress().setOutputBytes(static_cast<int64_t>(file.size()));
     ctx_.progress().closeOutput();
 
     ctx_.log(kLogInfo, "Exported " + std::to_string(rows) + " records from the " + what + " " + entry.database + "." +

@@ -1,17 +1,11 @@
 #include "core/engine/export_writers.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 #include <utility>
 
 namespace keelvault {
 
 namespace {
-
-constexpr size_t kFileBufferSize = 256 * 1024;
 
 constexpr std::string_view kXmlHeaderStart =
     "<?xml version=\"1.0\" standalone=\"no\"?>\r\n<DATAPACKET Version=\"2.0\">\r\n<METADATA>\r\n<FIELDS>\r\n";
@@ -214,69 +208,6 @@ std::vector<ExportField> exportFieldsOf(const MYSQL_FIELD* fields, unsigned int 
     return out;
 }
 
-ExportFile::~ExportFile() {
-    close();
-}
-
-bool ExportFile::create(const std::string& path) {
-    close();
-    failed_ = false;
-    buffer_.clear();
-    if (path.empty()) return false;
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd_ < 0) return false;
-    buffer_.reserve(kFileBufferSize);
-    return true;
-}
-
-bool ExportFile::writeOut(const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd_, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            failed_ = true;
-            return false;
-        }
-        if (n == 0) {
-            failed_ = true;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-bool ExportFile::append(std::string_view bytes) {
-    if (fd_ < 0 || failed_) return false;
-    bytes_ += bytes.size();
-    if (buffer_.size() + bytes.size() <= kFileBufferSize) {
-        buffer_.append(bytes);
-        return true;
-    }
-    if (!flush()) return false;
-    if (bytes.size() >= kFileBufferSize) return writeOut(bytes.data(), bytes.size());
-    buffer_.append(bytes);
-    return true;
-}
-
-bool ExportFile::flush() {
-    if (fd_ < 0 || failed_) return false;
-    const bool ok = writeOut(buffer_.data(), buffer_.size());
-    buffer_.clear();
-    return ok;
-}
-
-bool ExportFile::close() {
-    if (fd_ < 0) return false;
-    const bool flushed = flush();
-    const bool closed = ::close(fd_) == 0;
-    fd_ = -1;
-    buffer_.clear();
-    buffer_.shrink_to_fit();
-    return flushed && closed;
-}
-
 ExportWriter::ExportWriter(const CExportOptions& options, std::vector<ExportField> fields, MYSQL* connection)
     : options_(options), fields_(std::move(fields)), connection_(connection) {}
 
@@ -403,21 +334,21 @@ void ExportWriter::endText(std::string& out) const {
     if (options_.format == kExportHtml) out += kHtmlEnd;
 }
 
-bool ExportWriter::writeHeader(ExportFile& file) {
+bool ExportWriter::writeHeader(OutputFile& file) {
     if (!file.isOpen()) return false;
     row_.clear();
     headerText(row_);
     return file.append(row_);
 }
 
-bool ExportWriter::writeRow(ExportFile& file, const MYSQL_ROW row, const unsigned long* lengths) {
+bool ExportWriter::writeRow(OutputFile& file, const MYSQL_ROW row, const unsigned long* lengths) {
     if (!file.isOpen()) return false;
     row_.clear();
     rowText(row, lengths, row_);
     return file.append(row_);
 }
 
-bool ExportWriter::writeEnd(ExportFile& file) {
+bool ExportWriter::writeEnd(OutputFile& file) {
     if (!file.isOpen()) return false;
     row_.clear();
     endText(row_);

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/engine/output_file.h"
 #include "core/model/task.h"
 
 namespace keelvault {
@@ -36,37 +37,6 @@ struct ExportField {
 };
 std::vector<ExportField> exportFieldsOf(const MYSQL_FIELD* fields, unsigned int count);
 
-// An output file written through a buffer. After the first failed write every
-// later call fails too, so a full disk is never mistaken for success.
-class ExportFile {
-public:
-    ExportFile() = default;
-    ~ExportFile();
-    ExportFile(const ExportFile&) = delete;
-    ExportFile& operator=(const ExportFile&) = delete;
-
-    // Creates or truncates the file; false for an empty path or on failure.
-    bool create(const std::string& path);
-    bool isOpen() const { return fd_ >= 0; }
-    bool failed() const { return failed_; }
-    // Bytes handed to append() since create().
-    uint64_t bytesWritten() const { return bytes_; }
-
-    bool append(std::string_view bytes);
-    // Hands everything buffered to the system; false when any write failed.
-    bool flush();
-    // Flushes and closes; false when any write failed.
-    bool close();
-
-private:
-    bool writeOut(const char* data, size_t size);
-
-    int fd_ = -1;
-    bool failed_ = false;
-    uint64_t bytes_ = 0;
-    std::string buffer_;
-};
-
 // Builds and writes the texts of one export file: the header, one text per
 // row and the end. A row is assembled in a reused buffer; values of the
 // string class are escaped with mysql_real_escape_string on `connection`.
@@ -81,9 +51,9 @@ public:
 
     // Each writes its text to the file: false when the file is not open or
     // the write fails.
-    bool writeHeader(ExportFile& file);
-    bool writeRow(ExportFile& file, const MYSQL_ROW row, const unsigned long* lengths);
-    bool writeEnd(ExportFile& file);
+    bool writeHeader(OutputFile& file);
+    bool writeRow(OutputFile& file, const MYSQL_ROW row, const unsigned long* lengths);
+    bool writeEnd(OutputFile& file);
 
 private:
     // The cell text of one value after escaping and trimming; empty for NULL,

@@ -200,44 +200,9 @@ TEST(ExportWriters, XmlFieldTypeNames) {
     for (const auto& [code, name] : cases) EXPECT_EQ(xmlFieldTypeName(code), name) << code;
 }
 
-TEST(ExportFile, BuffersAndReportsFailedWrites) {
-    test::TempDir temp;
-    ExportFile file;
-    EXPECT_FALSE(file.create(""));
-    EXPECT_FALSE(file.create((temp / "missing" / "x.csv").string()));
-
-    // More than one buffer's worth, in pieces and in one large piece.
-    const std::string path = (temp / "out.csv").string();
-    test::writeFile(path, "old contents that must go");
-    ASSERT_TRUE(file.create(path));
-    std::string expected;
-    for (int i = 0; i < 40000; ++i) {
-        const std::string line = "line " + std::to_string(i) + "\n";
-        ASSERT_TRUE(file.append(line));
-        expected += line;
-    }
-    const std::string big(600 * 1024, 'z');
-    ASSERT_TRUE(file.append(big));
-    expected += big;
-    ASSERT_TRUE(file.append("tail"));
-    expected += "tail";
-    EXPECT_TRUE(file.close());
-    EXPECT_EQ(test::readFile(path), expected);
-
-    // A full device: the failure shows at the latest on the flush, and every
-    // later write fails as well.
-    ASSERT_TRUE(file.create("/dev/full"));
-    EXPECT_TRUE(file.append("small"));
-    EXPECT_FALSE(file.flush());
-    EXPECT_TRUE(file.failed());
-    EXPECT_FALSE(file.append("more"));
-    EXPECT_FALSE(file.close());
-
-    ASSERT_TRUE(file.create("/dev/full"));
-    EXPECT_FALSE(file.append(big));
-
-    // Writers refuse a file that is not open.
-    ExportFile closed;
+// Writers refuse a file that is not open.
+TEST(ExportWriter, RefusesAFileNotOpen) {
+    OutputFile closed;
     ExportWriter writer(optionsFor(kExportXml), {{"id", kInt}}, nullptr);
     EXPECT_FALSE(writer.writeHeader(closed));
     EXPECT_FALSE(writer.writeEnd(closed));
