@@ -62,4 +62,19 @@ bool readInput(const std::string& command, const std::string& file, std::string&
     return true;
 }
 
+StopSignals::StopSignals() {
+    sigemptyset(&signals_);
+    sigaddset(&signals_, SIGINT);
+    sigaddset(&signals_, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals_, &old_mask_);
+}
+
+StopSignals::~StopSignals() { pthread_sigmask(SIG_SETMASK, &old_mask_, nullptr); }
+
+bool StopSignals::wait(long ms) const {
+    timespec timeout{ms / 1000, (ms % 1000) * 1000000L};
+    const int sig = sigtimedwait(&signals_, nullptr, &timeout);
+    return sig == SIGINT || sig == SIGTERM;
+}
+
 }  // namespace keelvault::cli

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <signal.h>
+
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -13,6 +15,23 @@ class TaskEnvironment;
 }  // namespace keelvault
 
 namespace keelvault::cli {
+
+// SIGINT and SIGTERM held back from the moment this is made until it goes, so
+// that only the thread that made it takes them, through wait(). Make it
+// before any worker thread starts.
+class StopSignals {
+public:
+    StopSignals();
+    ~StopSignals();
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+    // Waits up to `ms` for SIGINT or SIGTERM; true when one came.
+    bool wait(long ms) const;
+
+private:
+    sigset_t signals_;
+    sigset_t old_mask_;
+};
 
 // Registers the engines a run may use; the program registers the built-in
 // ones, tests their own.

@@ -1,4 +1,3 @@
-#include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -25,13 +24,6 @@ struct RunWatch {
     std::optional<RunOutcome> outcome;  // guarded
     std::atomic<bool> run_over{false};
 };
-
-// Waits up to `ms` for SIGINT or SIGTERM (blocked in this thread); true when one came.
-bool waitForSignal(const sigset_t& signals, long ms) {
-    timespec timeout{ms / 1000, (ms % 1000) * 1000000L};
-    const int sig = sigtimedwait(&signals, nullptr, &timeout);
-    return sig == SIGINT || sig == SIGTERM;
-}
 
 // The progress line on standard error, drawn only when that is a terminal.
 class ProgressDisplay {
@@ -92,12 +84,7 @@ int runRun(const Paths& paths, const std::string& name, const EngineSetup& setup
 
     // SIGINT and SIGTERM cancel the run; block them before any worker starts
     // so that only this thread takes them.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    sigset_t old_mask;
-    pthread_sigmask(SIG_BLOCK, &signals, &old_mask);
+    const StopSignals signals;
 
     RunWatch watch;
     const CSystemOptions options = env.options;
@@ -128,7 +115,7 @@ int runRun(const Paths& paths, const std::string& name, const EngineSetup& setup
     bool interrupted = false;
     int polls = 0;
     while (!watch.run_over && server.hasWorker(index)) {
-        if (waitForSignal(signals, 100)) {
+        if (signals.wait(100)) {
             interrupted = true;
             break;
         }
@@ -146,7 +133,6 @@ int runRun(const Paths& paths, const std::string& name, const EngineSetup& setup
     // was a one-off, so end it here.
     server.stopTask(index);
     server.taskAt(index).status = stored_status == kStatusRunning ? uint8_t{kStatusIdle} : stored_status;
-    pthread_sigmask(SIG_SETMASK, &old_mask, nullptr);
 
     if (!server.saveTasksTo(paths.tasks_file)) {
         fail("run", "failed to save the task list to " + paths.tasks_file.string());

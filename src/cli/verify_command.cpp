@@ -1,7 +1,6 @@
 // verify: restores a backup into scratch databases and compares every table
 // with the digests recorded when it was written.
 #include <pthread.h>
-#include <signal.h>
 
 #include <atomic>
 #include <cstdio>
@@ -54,12 +53,7 @@ int exitStatusOf(VerifyStatus status) {
 // SIGTERM; a signal stops it (cancelling its server call), and it still
 // drops its scratch databases before it ends.
 VerifyReport verifyInterruptibly(const VerifyRequest& request) {
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    sigset_t old_mask;
-    pthread_sigmask(SIG_BLOCK, &signals, &old_mask);
+    const StopSignals signals;
 
     std::stop_source stop;
     ConnectionRegistry connections;
@@ -78,15 +72,12 @@ VerifyReport verifyInterruptibly(const VerifyRequest& request) {
         done = true;
     });
     while (!done) {
-        timespec wait{0, 100 * 1000000L};
-        const int sig = sigtimedwait(&signals, nullptr, &wait);
-        if ((sig == SIGINT || sig == SIGTERM) && !stop.stop_requested()) {
+        if (signals.wait(100) && !stop.stop_requested()) {
             stop.request_stop();
             connections.cancelAll();
         }
     }
     worker.join();
-    pthread_sigmask(SIG_SETMASK, &old_mask, nullptr);
     return report;
 }
 
