@@ -153,9 +153,11 @@ private:
     // Sends every statement of an open file. After a failing statement with
     // the SQL flag clear the rest of its batch is skipped, but later batches
     // of the same file are still read and sent; the run stops after the file.
-    // Row statements reach the server in groups (BatchSender); every reader
-    // batch of modes 1 and 2 is sent whole before the next is read, so a
-    // failure can skip the rest of exactly its own batch.
+    // Row statements reach the server in groups (BatchSender). With the SQL
+    // flag clear every reader batch of modes 1 and 2 is sent whole before
+    // the next is read, so a failure can skip the rest of exactly its own
+    // batch; with the flag set no failure skips anything, and the groups
+    // need not end where the reader's batches do.
     Outcome replay(SqlFileReader& reader) {
         file_stop_ = false;
         const bool per_statement = statementAtATime();
@@ -190,7 +192,7 @@ private:
             // A statement too large for the server ended the batch; it is
             // reported in its place and never sent.
             auto oversized = reader.takeOversized();
-            if (!per_statement || oversized) {
+            if ((!per_statement && !continueOnSqlError()) || oversized) {
                 const bool stop_before = file_stop_;
                 sender_.flush();
                 if (context_.stopRequested()) return canceledFile();
