@@ -1,5 +1,9 @@
 #include "core/engine/row_values.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace keelvault {
 
 namespace {
@@ -54,47 +58,73 @@ void appendHex(std::string& out, const char* value, unsigned long length) {
     }
 }
 
+// Whether the client library would escape the byte, or must see it itself
+// (a byte above 0x7F may belong to a multi-byte character).
+bool notPlain(unsigned char c, bool backslashes) {
+    if (c >= 0x80 || c == '\'') return true;
+    return backslashes && (c == 0 || c == '\n' || c == '\r' || c == '\\' || c == '"' || c == 0x1A);
+}
+
+// The first byte from `i` on that is not plain; `length` when there is none.
+// Sixteen bytes are looked at in one step where the processor allows it:
+// values are mostly long runs of plain text.
+size_t plainRunEnd(const unsigned char* bytes, size_t i, size_t length, bool backslashes) {
+#if defined(__SSE2__)
+    const __m128i quote = _mm_set1_epi8('\'');
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i newline = _mm_set1_epi8('\n');
+    const __m128i carriage = _mm_set1_epi8('\r');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    const __m128i double_quote = _mm_set1_epi8('"');
+    const __m128i substitute = _mm_set1_epi8(0x1A);
+    for (; i + 16 <= length; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        __m128i hit = _mm_cmpeq_epi8(v, quote);
+        if (backslashes) {
+            hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(v, zero), _mm_cmpeq_epi8(v, newline)));
+            hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(v, carriage), _mm_cmpeq_epi8(v, backslash)));
+            hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(v, double_quote), _mm_cmpeq_epi8(v, substitute)));
+        }
+        // The sign bit of each byte marks the bytes above 0x7F.
+        const int mask = _mm_movemask_epi8(hit) | _mm_movemask_epi8(v);
+        if (mask != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+    }
+#endif
+    while (i < length && !notPlain(bytes[i], backslashes)) ++i;
+    return i;
+}
+
 // Escapes text whose bytes are all below 0x80 the way the client library
 // does, which calls into the character set for every byte; false (nothing
 // appended) when a byte above that needs the character set after all.
 // No character set a client may use gives such bytes another meaning.
 bool appendEscapedAscii(std::string& out, const char* value, unsigned long length, bool backslashes) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(value);
-    size_t extra = 0;
-    for (unsigned long i = 0; i < length; ++i) {
-        const unsigned char c = bytes[i];
-        if (c >= 0x80) return false;
-        if (backslashes ? (c == 0 || c == '\n' || c == '\r' || c == '\\' || c == '\'' || c == '"' || c == 0x1A)
-                        : c == '\'') {
-            ++extra;
-        }
-    }
-    if (extra == 0) {
-        out.append(value, length);
-        return true;
-    }
     const size_t at = out.size();
-    out.resize(at + length + extra);
-    char* to = out.data() + at;
-    for (unsigned long i = 0; i < length; ++i) {
-        const char c = value[i];
+    size_t i = 0;
+    for (;;) {
+        const size_t end = plainRunEnd(bytes, i, length, backslashes);
+        out.append(value + i, end - i);
+        if (end == length) return true;
+        const char c = value[end];
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            out.resize(at);
+            return false;
+        }
         if (!backslashes) {
-            if (c == '\'') *to++ = '\'';
-            *to++ = c;
-            continue;
+            out += "''";
+        } else {
+            out += '\\';
+            switch (c) {
+                case 0: out += '0'; break;
+                case '\n': out += 'n'; break;
+                case '\r': out += 'r'; break;
+                case 0x1A: out += 'Z'; break;
+                default: out += c;
+            }
         }
-        switch (c) {
-            case 0: *to++ = '\\'; *to++ = '0'; break;
-            case '\n': *to++ = '\\'; *to++ = 'n'; break;
-            case '\r': *to++ = '\\'; *to++ = 'r'; break;
-            case 0x1A: *to++ = '\\'; *to++ = 'Z'; break;
-            case '\\':
-            case '\'':
-            case '"': *to++ = '\\'; *to++ = c; break;
-            default: *to++ = c;
-        }
+        i = end + 1;
     }
-    return true;
 }
 
 void appendEscaped(std::string& out, MYSQL* mysql, const char* value, unsigned long length) {

@@ -78,8 +78,18 @@ TEST_F(RowValues, RowListHasNoBlanks) {
 TEST_F(RowValues, StringsEscapeAsTheClientLibraryDoes) {
     std::string every_byte;
     for (int c = 0; c < 256; ++c) every_byte += static_cast<char>(c);
-    const std::vector<std::string> values = {every_byte.substr(0, 128), every_byte, "plain text", "it's",
-                                             "caf\xc3\xa9 'x'\n", std::string(1000, 'x') + "\\"};
+    std::vector<std::string> values = {every_byte.substr(0, 128), every_byte, "plain text", "it's",
+                                       "caf\xc3\xa9 'x'\n", std::string(1000, 'x') + "\\"};
+    // Each byte that matters at every place of a run longer than the steps
+    // plain text is scanned in, and a multi-byte character after a long run.
+    for (const char special : {'\'', '\\', '"', '\n', '\r', '\0', '\x1a', '\xc3'}) {
+        for (size_t at = 0; at < 40; ++at) {
+            std::string run(40, 'a');
+            run[at] = special;
+            values.push_back(run);
+        }
+    }
+    values.push_back(std::string(100, 'b') + "'" + std::string(37, 'c') + "\xc3\xa9" + std::string(20, 'd'));
     for (const bool no_backslashes : {false, true}) {
         if (no_backslashes) mysql_->server_status |= SERVER_STATUS_NO_BACKSLASH_ESCAPES;
         for (const std::string& value : values) {
