@@ -88,7 +88,7 @@ size_t nextPosition(std::string_view text, size_t at) {
 
 }  // namespace
 
-size_t BatchSender::singleRowStart(std::string_view statement) {
+size_t BatchSender::rowListStart(std::string_view statement) {
     constexpr size_t npos = std::string_view::npos;
     // Up to the VALUES word outside quotes (a column list may come first).
     size_t at = 0;
@@ -100,18 +100,24 @@ size_t BatchSender::singleRowStart(std::string_view statement) {
     }
     if (at >= statement.size()) return npos;
     at = skipBlanks(statement, at + 6);
-    if (at >= statement.size() || statement[at] != '(') return npos;
-    // One parenthesised row that ends the statement.
     const size_t start = at;
-    int depth = 0;
-    while (at < statement.size()) {
-        const char c = statement[at];
-        if (c == '(') ++depth;
-        if (c == ')' && --depth == 0) return at + 1 == statement.size() ? start : npos;
-        at = nextPosition(statement, at);
-        if (at == npos) return npos;
+    // Parenthesised rows parted by commas, the last of them ending the statement.
+    for (;;) {
+        if (at >= statement.size() || statement[at] != '(') return npos;
+        int depth = 0;
+        for (;;) {
+            if (at >= statement.size()) return npos;
+            const char c = statement[at];
+            if (c == '(') ++depth;
+            if (c == ')' && --depth == 0) break;
+            at = nextPosition(statement, at);
+            if (at == npos) return npos;
+        }
+        at = skipBlanks(statement, at + 1);
+        if (at == statement.size()) return start;
+        if (statement[at] != ',') return npos;
+        at = skipBlanks(statement, at + 1);
     }
-    return npos;
 }
 
 std::string_view BatchSender::insertTarget(std::string_view statement) {
@@ -305,7 +311,7 @@ bool BatchSender::targetTransactional() {
     // Rows written with a column list may leave the table's AUTO_INCREMENT
     // column to the server; joined, a batch given up after a warning would
     // use up numbers, and LAST_INSERT_ID() would end at the first row's.
-    const std::string_view head = std::string_view(queue_.front()).substr(0, singleRowStart(queue_.front()));
+    const std::string_view head = std::string_view(queue_.front()).substr(0, rowListStart(queue_.front()));
     const bool column_list =
         head.find('(', static_cast<size_t>(target.data() + target.size() - queue_.front().data())) != head.npos;
     // Without backslash escapes the row scan could misjudge where a row
@@ -320,7 +326,7 @@ bool BatchSender::targetTransactional() {
 }
 
 bool BatchSender::joinable() const {
-    return singleRowStart(queue_.front()) != std::string_view::npos;
+    return rowListStart(queue_.front()) != std::string_view::npos;
 }
 
 bool BatchSender::sendJoined() {
@@ -329,7 +335,7 @@ bool BatchSender::sendJoined() {
     text_ += kBatchStart;
     std::string_view prefix;  // of the statement being extended; empty when it cannot be
     for (const std::string& statement : queue_) {
-        const size_t row = singleRowStart(statement);
+        const size_t row = rowListStart(statement);
         const std::string_view head =
             row == std::string_view::npos ? std::string_view{} : std::string_view(statement).substr(0, row);
         if (!prefix.empty() && head == prefix) {

@@ -38,8 +38,8 @@ public:
     void setSentHandler(SentHandler handler) { on_sent_ = std::move(handler); }
     // A batch is sent when it holds this many statements or bytes.
     void setLimits(size_t statements, size_t bytes);
-    // Lets single-row INSERTs of one transactional table with byte-identical
-    // text before their row travel as one statement of many rows. Any error
+    // Lets INSERTs of one transactional table with byte-identical text
+    // before their rows travel as one statement of all their rows. Any error
     // or warning of such a batch rolls it back and sends it again as it was.
     void setJoinRows(bool on) { join_rows_ = on; }
 
@@ -60,9 +60,9 @@ public:
 
     // An INSERT or REPLACE, which may join a batch.
     static bool isRowStatement(std::string_view statement);
-    // Where the one row of "INSERT ... VALUES (row)" begins; npos for any
-    // other statement (several rows, a SELECT, ON DUPLICATE KEY ...).
-    static size_t singleRowStart(std::string_view statement);
+    // Where the rows of "INSERT ... VALUES (row),(row)..." begin; npos for
+    // any other statement (a SELECT, ON DUPLICATE KEY ..., SET ...).
+    static size_t rowListStart(std::string_view statement);
     // The table an INSERT or REPLACE writes to, as written; empty when unclear.
     static std::string_view insertTarget(std::string_view statement);
 

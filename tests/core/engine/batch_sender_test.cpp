@@ -45,7 +45,7 @@ TEST(BatchSenderRules, WhichStatementsJoinABatchAndWhichEndGrouping) {
     }
 }
 
-TEST(BatchSenderRules, SingleRowsAndTheirTables) {
+TEST(BatchSenderRules, RowListsAndTheirTables) {
     struct Case {
         std::string statement;
         size_t row;  // npos: cannot join
@@ -56,7 +56,11 @@ TEST(BatchSenderRules, SingleRowsAndTheirTables) {
         {"INSERT INTO `t` VALUES (1,'a')", 23, "`t`"},
         {"INSERT INTO `a``b`.`t`(`x`,`values`) VALUES (')(','\\'),')", 44, "`a``b`.`t`"},
         {"REPLACE DELAYED IGNORE INTO db.t VALUES (NOW())", 40, "db.t"},
-        {"INSERT INTO t VALUES (1),(2)", no, "t"},
+        {"INSERT INTO t VALUES (1),(2)", 21, "t"},
+        {"INSERT INTO t VALUES (1) , ( 2 ) ", 21, "t"},
+        {"INSERT INTO t VALUES (1),", no, "t"},
+        {"INSERT INTO t VALUES (1) (2)", no, "t"},
+        {"INSERT INTO t VALUES (1),(2) ON DUPLICATE KEY UPDATE a=1", no, "t"},
         {"INSERT INTO t VALUES (1) ON DUPLICATE KEY UPDATE a=VALUES(a)", no, "t"},
         {"INSERT INTO t SELECT * FROM u", no, "t"},
         {"INSERT INTO t VALUES ('unterminated)", no, "t"},
@@ -64,7 +68,7 @@ TEST(BatchSenderRules, SingleRowsAndTheirTables) {
         {"UPDATE t SET a = 1", no, ""},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(BatchSender::singleRowStart(c.statement), c.row) << c.statement;
+        EXPECT_EQ(BatchSender::rowListStart(c.statement), c.row) << c.statement;
         EXPECT_EQ(BatchSender::insertTarget(c.statement), c.target) << c.statement;
     }
 }
@@ -146,19 +150,20 @@ TEST_F(BatchSenderTest, FailingStatementInTheMiddleOfABatch) {
     }
 }
 
-// Single rows of a transactional table are joined into one statement; a
+// The rows of a transactional table are joined into one statement; a
 // warning, or a table without transactions, sends them as they are.
-TEST_F(BatchSenderTest, JoinsSingleRowsOnlyWhereNothingChanges) {
+TEST_F(BatchSenderTest, JoinsRowsOnlyWhereNothingChanges) {
     struct Case {
         std::string engine;
-        std::string value;
-        long statements;  // INSERTs the server ran for three rows
+        std::string value;  // may hold a second row
+        long statements;    // INSERTs the server ran for three statements
         std::string rows;
     };
     const std::vector<Case> cases = {
         {"InnoDB", "7", 1, "7,7,7"},
         {"InnoDB", "'7x'", 1 + 3, "7,7,7"},  // truncation warnings: joined, rolled back, sent again
         {"MyISAM", "7", 3, "7,7,7"},
+        {"InnoDB", "7), (1$, 8", 1, "7,7,7,8,8,8"},  // "$": the statement's own id, so ids 11..13
     };
     test::execOrFail(session_, "SET SESSION sql_mode = ''");
     for (const Case& c : cases) {
@@ -167,7 +172,9 @@ TEST_F(BatchSenderTest, JoinsSingleRowsOnlyWhereNothingChanges) {
         test::execOrFail(*admin_, "CREATE TABLE " + db() + ".t (id INT PRIMARY KEY, v INT) ENGINE=" + c.engine);
         const long before = inserts();
         for (int id = 1; id <= 3; ++id) {
-            EXPECT_TRUE(sender_.add("INSERT INTO t VALUES (" + std::to_string(id) + "," + c.value + ")"));
+            std::string value = c.value;
+            if (const size_t at = value.find('$'); at != std::string::npos) value.replace(at, 1, std::to_string(id));
+            EXPECT_TRUE(sender_.add("INSERT INTO t VALUES (" + std::to_string(id) + "," + value + ")"));
         }
         EXPECT_TRUE(sender_.flush());
         EXPECT_EQ(inserts() - before, c.statements);
