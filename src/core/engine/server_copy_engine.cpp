@@ -359,14 +359,14 @@ private:
         for (const SchemaObject& view : views_) {
             const std::string& name = view.name;
             if (name.empty() || view.definition.empty()) continue;
-            // Created under the character set settings it was made with.
             const ObjectStatements statements = viewStatements(view, quote_);
-            // Only the table drop must succeed: the stand-in may be a table.
+            // Only the table drop must succeed: the stand-in may be a view.
             if (!toDestination(statements.drops.front())) {
                 destinationError(printf1("Failed to DROP TABLE %s!", name));
                 continue;
             }
             for (size_t i = 1; i < statements.drops.size(); ++i) toDestination(statements.drops[i]);
+            // Created under the character set settings it was made with.
             destination_sink_.statements(statements.before);
             if (!toDestination(statements.create)) destinationError(printf1("Failed to CREATE VIEW %s!", name));
             destination_sink_.statements(statements.after);
