@@ -8,10 +8,12 @@
 #include <vector>
 
 #include "core/engine/create_table_text.h"
+#include "core/engine/dump_statements.h"
 #include "core/engine/mysql_session.h"
 #include "core/engine/row_text_reader.h"
 #include "core/engine/row_values.h"
 #include "core/engine/sql_quote.h"
+#include "core/engine/statement_sink.h"
 #include "core/engine/table_columns.h"
 #include "core/model/task_log.h"
 #include "core/scheduler/run_context.h"
@@ -22,28 +24,6 @@ namespace {
 
 constexpr int kRowsPerInsert = 10;
 constexpr size_t kMaxMultiRowBytes = 1 << 20;
-constexpr size_t kTemporaryPrefix = 17;  // "CREATE TEMPORARY "
-
-std::vector<std::string> charsetStatements(const std::string& charset, bool with_saves, unsigned long version) {
-    std::vector<std::string> lines;
-    if (charset.empty()) return lines;
-    if (with_saves) {
-        lines = {"SET @OLD_CHARACTER_SET_CLIENT=@@CHARACTER_SET_CLIENT",
-                 "SET @OLD_CHARACTER_SET_RESULTS=@@CHARACTER_SET_RESULTS",
-                 "SET @OLD_CHARACTER_SET_CONNECTION=@@CHARACTER_SET_CONNECTION",
-                 "SET @OLD_COLLATION_CONNECTION=@@COLLATION_CONNECTION"};
-    }
-    const std::string cs = escapeStringLiteral(charset);
-    lines.push_back("SET CHARACTER_SET_CLIENT='" + cs + "'");
-    lines.push_back("SET CHARACTER_SET_RESULTS='" + cs + "'");
-    lines.push_back("SET CHARACTER_SET_CONNECTION='" + cs + "'");
-    if (version >= kVersionSetNames) lines.push_back("SET NAMES '" + cs + "'");
-    return lines;
-}
-
-std::string fieldName(const MYSQL_FIELD& field) {
-    return std::string(field.name ? field.name : "", field.name_length);
-}
 
 // Holds a result and the session it streams from, so that leaving early
 // does not read the rest of a large table first.
@@ -75,6 +55,22 @@ private:
 };
 
 }  // namespace
+
+SessionSettings DumpSettings::session() const {
+    SessionSettings s;
+    if (options.flag(kOptSetNames)) s.charset = server_charset;
+    s.set_names = version >= kVersionSetNames;
+    s.unique_checks = options.flag(kOptUniqueChecks) != 0;
+    s.foreign_key_checks = options.flag(kOptForeignKeyChecks) != 0;
+    s.time_zone = timeZone();
+    s.sql_notes = options.flag(kOptSqlNotes) != 0;
+    return s;
+}
+
+InsertKind DumpSettings::insertKind() const {
+    return InsertKind{options.flag(kOptReplace) != 0, options.flag(kOptInsertDelayed) != 0,
+                      options.flag(kOptInsertIgnore) != 0};
+}
 
 std::string dumpTimeText(const TaskTime& t) {
     char buf[64];
@@ -124,21 +120,10 @@ bool DumpWriter::writeHeader(DumpFile& file) {
         }
     }
 
-    const CBackupOptions& o = settings_.options;
-    std::vector<std::string> lines;
-    if (o.flag(kOptSetNames)) lines = charsetStatements(settings_.server_charset, true, settings_.version);
-    if (o.flag(kOptUniqueChecks)) {
-        lines.insert(lines.end(), {"SET @OLD_UNIQUE_CHECKS=@@UNIQUE_CHECKS", "SET UNIQUE_CHECKS=0"});
+    FileStatementSink sink(file);
+    if (!sink.statements(sessionOpeningStatements(settings_.session()))) {
+        return fileError(file, "Failed to write the title to the backup file! - ");
     }
-    if (o.flag(kOptForeignKeyChecks)) {
-        lines.insert(lines.end(), {"SET @OLD_FOREIGN_KEY_CHECKS=@@FOREIGN_KEY_CHECKS", "SET FOREIGN_KEY_CHECKS=0"});
-    }
-    lines.insert(lines.end(), {"SET @OLD_SQL_MODE=@@SQL_MODE", "SET SQL_MODE='NO_AUTO_VALUE_ON_ZERO'"});
-    // TIMESTAMP values are read and written in UTC, so they mean the same
-    // instant on a server in any time zone.
-    if (settings_.timeZone()) lines.insert(lines.end(), {"SET @OLD_TIME_ZONE=@@TIME_ZONE", "SET TIME_ZONE='+00:00'"});
-    if (o.flag(kOptSqlNotes)) lines.insert(lines.end(), {"SET @OLD_SQL_NOTES=@@SQL_NOTES", "SET SQL_NOTES=0"});
-    if (!file.writeStatements(lines)) return fileError(file, "Failed to write the title to the backup file! - ");
     return true;
 }
 
@@ -146,18 +131,17 @@ bool DumpWriter::writeDatabaseBlock(DumpFile& file, const std::string& database,
                                     const std::string& default_charset) {
     const CBackupOptions& o = settings_.options;
     const char* failure = "Failed to write the CREATE and USE database to the backup file! - ";
-    if (o.flag(kOptSetNames) && !file.writeStatements(charsetStatements(charset, false, settings_.version))) {
+    FileStatementSink sink(file);
+    if (o.flag(kOptSetNames) && !sink.statements(charsetStatements(charset, settings_.version >= kVersionSetNames))) {
         return fileError(file, failure);
     }
     if (!o.flag(kOptCreateDatabase)) return true;
-    std::string create = "CREATE DATABASE IF NOT EXISTS " + quoteName(database, quote_);
-    if (settings_.version >= kVersionSetNames && !default_charset.empty()) {
-        create += " DEFAULT CHARACTER SET " + default_charset;
-    }
+    const std::string create =
+        createDatabaseStatement(database, quote_, default_charset, settings_.version >= kVersionSetNames);
     const std::string& eol = file.eol();
     std::string block;
     if (file.form() == DumpForm::Sql) {
-        block = create + ";" + eol + "USE " + quoteName(database, quote_) + ";" + eol + eol;
+        block = create + ";" + eol + useDatabaseStatement(database, quote_) + ";" + eol + eol;
     } else {
         const std::string name = phpQuoted(database);
         block = "  mysql_query('" + phpQuoted(create) + ";',$conn) or die('Failed to create database " + name + "!');" +
@@ -180,22 +164,23 @@ void DumpWriter::beginDatabase(const std::string& database, bool whole_database)
 TableResult DumpWriter::writeTable(DumpFile& file, const std::string& database, const std::string& name) {
     const CBackupOptions& o = settings_.options;
     const std::string q = quoteName(name, quote_);
-    if (o.flag(kOptFlushTables)) session_.execute("FLUSH TABLE " + q);
-    if (o.flag(kOptLockTables)) session_.execute("LOCK TABLES " + q + " READ LOCAL");
+    if (o.flag(kOptFlushTables)) session_.execute(flushTableStatement(name, quote_));
+    if (o.flag(kOptLockTables)) session_.execute(lockForReadStatement(name, quote_));
     // A lock taken here must not outlive the table, whichever way it ends.
     struct Unlock {
         MySqlSession& session;
         bool on;
         ~Unlock() {
-            if (on && session.isOpen()) session.execute("UNLOCK TABLES");
+            if (on && session.isOpen()) session.execute(unlockTablesStatement());
         }
     } unlock{session_, o.flag(kOptLockTables) != 0};
+    FileStatementSink sink(file);
 
     const uint8_t kind = session_.tableKind(name);
     std::string engine = "MyISAM";
     std::string status_engine;  // as the status names it; empty when it cannot
     {
-        const std::string status_query = "SHOW TABLE STATUS LIKE '" + escapeForLike(name) + "'";
+        const std::string status_query = tableStatusStatement(name);
         if (mysql_real_query(session_.native(), status_query.data(), static_cast<unsigned long>(status_query.size()))) {
             serverError("Failed to show table status: " + name);
             return TableResult::Failed;
@@ -223,10 +208,7 @@ TableResult DumpWriter::writeTable(DumpFile& file, const std::string& database, 
         context_.log(kLogInfo, "Structure option is unchecked.");
     } else {
         if (o.flag(kOptDropTable)) {
-            std::vector<std::string> drops;
-            if (kind == kKindView) drops.push_back("DROP VIEW IF EXISTS " + q);
-            drops.push_back("DROP TABLE IF EXISTS " + q);
-            if (!file.writeStatements(drops)) {
+            if (!sink.statements(dropBeforeCreateStatements(name, kind == kKindView, quote_))) {
                 fileError(file, "Failed to write the CREATE TABLE to the backup file! - ");
                 return TableResult::Failed;
             }
@@ -241,7 +223,7 @@ TableResult DumpWriter::writeTable(DumpFile& file, const std::string& database, 
                 serverError("Failed to get create table! - " + name);
                 return TableResult::Failed;
             }
-            if (!file.writeStatement(create)) {
+            if (!sink.statement(create)) {
                 fileError(file, "Failed to write the CREATE TABLE to the backup file! - ");
                 return TableResult::Failed;
             }
@@ -259,7 +241,8 @@ TableResult DumpWriter::writeTable(DumpFile& file, const std::string& database, 
         context_.log(kLogInfo, "The records of the table " + name + " are kept in other tables; they are not written.");
     } else {
         // A sequence refuses a DELETE; its INSERT replaces its one row.
-        if (o.flag(kOptDeleteRecords) && !isSequenceTable(create) && !file.writeStatement("DELETE FROM " + q)) {
+        if (o.flag(kOptDeleteRecords) && !isSequenceTable(create) &&
+            !sink.statement(deleteRowsStatement(name, quote_))) {
             fileError(file, "Failed to write the DELETE to the backup file! - ");
             return TableResult::Failed;
         }
@@ -268,15 +251,10 @@ TableResult DumpWriter::writeTable(DumpFile& file, const std::string& database, 
             const TableColumns plan = readTableColumns(session_, q);
             std::string column_list = plan.insertColumnList(quote_);
             if (column_list.empty() && o.flag(kOptCompleteInsert)) {
-                column_list = "(";
-                for (unsigned int i = 0; i < column_count; ++i) {
-                    if (i) column_list += ",";
-                    column_list += quoteName(fieldName(fields[i]), quote_);
-                }
-                column_list += ")";
+                column_list = fieldColumnList(fields, column_count, quote_);
             }
             columns.reset();
-            const TableResult rows = writeRecords(file, name, q, plan.selectStatement(q, quote_), column_list);
+            const TableResult rows = writeRecords(file, name, plan.selectStatement(q, quote_), column_list);
             if (rows != TableResult::Done) return rows;
             digests_.push_back(TableDigestEntry{database, name, digest_.rows(), digest_.hex(), file.path(), {}});
         }
@@ -312,20 +290,10 @@ bool DumpWriter::writeObject(DumpFile& file, const std::string& database, Object
                                       "; it is not in the backup!  " + reason);
         return true;
     }
-    std::vector<std::string> lines;
-    if (settings_.options.flag(kOptDropTable)) lines.push_back(dropObjectStatement(kind, name, quote_));
-    const std::vector<std::string> before = objectSettingsBefore(*object);
-    lines.insert(lines.end(), before.begin(), before.end());
-    bool ok = file.writeStatements(lines);
-    if (ok && file.form() == DumpForm::Sql) {
-        const std::string delimiter = blockDelimiter(object->definition);
-        const std::string& eol = file.eol();
-        ok = file.write("DELIMITER " + delimiter + eol) && file.write(object->definition) &&
-             file.write(delimiter + eol) && file.write("DELIMITER ;" + eol);
-    } else if (ok) {
-        ok = file.writeStatement(object->definition);
-    }
-    ok = ok && file.writeStatements(objectSettingsAfter(*object));
+    const ObjectStatements statements = objectStatements(*object, settings_.options.flag(kOptDropTable), quote_);
+    FileStatementSink sink(file);
+    const bool ok = sink.statements(statements.drops) && sink.statements(statements.before) &&
+                    sink.definition(statements.create) && sink.statements(statements.after);
     if (!ok) {
         fileError(file, std::string("Failed to write the ") + word + " " + name + " to the backup file! - ");
         return false;
@@ -340,22 +308,20 @@ TableResult DumpWriter::writeView(DumpFile& file, const std::string& database, c
     // the footer, so views on views and tables that name the view load in
     // any order.
     std::string placeholder;
-    if (session_.execute("CREATE TEMPORARY TABLE " + q + " SELECT * FROM " + q + " WHERE 0")) {
-        placeholder = showCreateText(session_, name);
-        session_.execute("DROP TEMPORARY TABLE " + q);
-        if (placeholder.size() <= kTemporaryPrefix) {
+    if (session_.execute(temporaryColumnsTableStatement(name, quote_))) {
+        placeholder = standInTableStatement(showCreateText(session_, name));
+        session_.execute(dropTemporaryTableStatement(name, quote_));
+        if (placeholder.empty()) {
             serverError("Failed to show temporary table for the view " + name);
             return TableResult::Failed;
         }
-        placeholder = "CREATE " + placeholder.substr(kTemporaryPrefix);
     } else {
         // Too many or too wide columns for a table: a view of constants with
         // the same column names stands in instead.
         placeholder = standInViewStatement(q, fields, count, quote_);
         context_.log(kLogInfo, "The view " + name + " has no stand-in table; a stand-in view takes its place.");
     }
-    while (!placeholder.empty() && placeholder.back() == ';') placeholder.pop_back();
-    if (!file.writeStatement(placeholder)) {
+    if (!file.writeStatement(withoutTrailingSemicolons(std::move(placeholder)))) {
         fileError(file, "Failed to write create temporary table for the view " + name + " to the backup file! - ");
         return TableResult::Failed;
     }
@@ -369,8 +335,8 @@ TableResult DumpWriter::writeView(DumpFile& file, const std::string& database, c
     return TableResult::Done;
 }
 
-TableResult DumpWriter::writeRecords(DumpFile& file, const std::string& name, const std::string& q,
-                                     const std::string& select, const std::string& column_list) {
+TableResult DumpWriter::writeRecords(DumpFile& file, const std::string& name, const std::string& select,
+                                     const std::string& column_list) {
     const CBackupOptions& o = settings_.options;
     MYSQL* mysql = session_.native();
     if (mysql_real_query(mysql, select.data(), static_cast<unsigned long>(select.size())) != 0) {
@@ -383,23 +349,21 @@ TableResult DumpWriter::writeRecords(DumpFile& file, const std::string& name, co
         return TableResult::Failed;
     }
 
-    if (o.flag(kOptDisableKeys) && !file.writeStatement("ALTER TABLE " + q + " DISABLE KEYS")) {
+    FileStatementSink sink(file);
+    if (o.flag(kOptDisableKeys) && !sink.statement(disableKeysStatement(name, quote_))) {
         fileError(file, "Failed to write DISABLE KEYS to the backup file! - ");
         return TableResult::Failed;
     }
-    if (o.flag(kOptAddLockTables) && !file.writeStatement("LOCK TABLES " + q + " WRITE")) {
+    if (o.flag(kOptAddLockTables) && !sink.statement(lockForWriteStatement(name, quote_))) {
         fileError(file, "Failed to write LOCK TABLES to the backup file! - ");
         return TableResult::Failed;
     }
-    if (o.flag(kOptAutocommit) && !file.writeStatement("SET AUTOCOMMIT=0;")) {
+    if (o.flag(kOptAutocommit) && !sink.statement(autocommitOffStatement())) {
         fileError(file, "Failed to write SET AUTOCOMMIT to the backup file! - ");
         return TableResult::Failed;
     }
 
-    std::string prefix = o.flag(kOptReplace) ? "REPLACE" : "INSERT";
-    if (o.flag(kOptInsertDelayed)) prefix += " DELAYED";
-    if (o.flag(kOptInsertIgnore)) prefix += " IGNORE";
-    prefix += " INTO " + q + column_list + " VALUES ";
+    const std::string prefix = insertPrefix(settings_.insertKind(), name, quote_, column_list);
 
     const bool multiple = o.flag(kOptMultipleRows) != 0;
     const uint8_t buffer_mode = settings_.buffer.mode;
@@ -503,15 +467,15 @@ TableResult DumpWriter::writeRecords(DumpFile& file, const std::string& name, co
             return TableResult::Failed;
         }
     }
-    if (o.flag(kOptAddLockTables) && !file.writeStatement("UNLOCK TABLES")) {
+    if (o.flag(kOptAddLockTables) && !sink.statement(unlockTablesStatement())) {
         fileError(file, "Failed to write UNLOCK TABLES to the backup file! - ");
         return TableResult::Failed;
     }
-    if (o.flag(kOptDisableKeys) && !file.writeStatement("ALTER TABLE " + q + " ENABLE KEYS")) {
+    if (o.flag(kOptDisableKeys) && !sink.statement(enableKeysStatement(name, quote_))) {
         fileError(file, "Failed to write ENABLE KEYS to the backup file! - ");
         return TableResult::Failed;
     }
-    if (o.flag(kOptAutocommit) && !file.writeStatement("COMMIT")) {
+    if (o.flag(kOptAutocommit) && !sink.statement(commitStatement())) {
         fileError(file, "Failed to write COMMIT to the backup file! - ");
         return TableResult::Failed;
     }
@@ -535,38 +499,23 @@ TableResult DumpWriter::writeRecords(DumpFile& file, const std::string& name, co
 
 bool DumpWriter::writeFooter(DumpFile& file) {
     const CBackupOptions& o = settings_.options;
+    FileStatementSink sink(file);
     for (const DumpFile::PendingView& view : file.pending_views) {
-        std::vector<std::string> lines;
+        bool ok = true;
         // Views of an earlier database in the same file go back into it.
         if (o.flag(kOptCreateDatabase) && view.database != file.current_database) {
-            lines.push_back("USE " + quoteName(view.database, quote_));
+            ok = sink.statement(useDatabaseStatement(view.database, quote_));
             file.current_database = view.database;
         }
-        const std::string q = quoteName(view.view.name, quote_);
-        lines.push_back("DROP TABLE IF EXISTS " + q);
-        lines.push_back("DROP VIEW IF EXISTS " + q);
         // Created under the character set settings it was made with.
-        const std::vector<std::string> before = objectSettingsBefore(view.view);
-        lines.insert(lines.end(), before.begin(), before.end());
-        lines.push_back(view.view.definition);
-        const std::vector<std::string> after = objectSettingsAfter(view.view);
-        lines.insert(lines.end(), after.begin(), after.end());
-        if (!file.writeStatements(lines)) return fileError(file, "Failed to write CREATE VIEW to the backup file! - ");
+        const ObjectStatements statements = viewStatements(view.view, quote_);
+        ok = ok && sink.statements(statements.drops) && sink.statements(statements.before) &&
+             sink.statement(statements.create) && sink.statements(statements.after);
+        if (!ok) return fileError(file, "Failed to write CREATE VIEW to the backup file! - ");
     }
     file.pending_views.clear();
 
-    std::vector<std::string> lines = {"SET SQL_MODE=@OLD_SQL_MODE"};
-    if (settings_.timeZone()) lines.push_back("SET TIME_ZONE=@OLD_TIME_ZONE");
-    if (o.flag(kOptForeignKeyChecks)) lines.push_back("SET FOREIGN_KEY_CHECKS=@OLD_FOREIGN_KEY_CHECKS");
-    if (o.flag(kOptUniqueChecks)) lines.push_back("SET UNIQUE_CHECKS=@OLD_UNIQUE_CHECKS");
-    if (o.flag(kOptSqlNotes)) lines.push_back("SET SQL_NOTES=@OLD_SQL_NOTES");
-    if (o.flag(kOptSetNames) && !settings_.server_charset.empty()) {
-        lines.insert(lines.end(), {"SET CHARACTER_SET_CLIENT=@OLD_CHARACTER_SET_CLIENT",
-                                   "SET CHARACTER_SET_RESULTS=@OLD_CHARACTER_SET_RESULTS",
-                                   "SET CHARACTER_SET_CONNECTION=@OLD_CHARACTER_SET_CONNECTION",
-                                   "SET COLLATION_CONNECTION=@OLD_COLLATION_CONNECTION"});
-    }
-    if (!file.writeStatements(lines) || !file.flush()) {
+    if (!sink.statements(sessionClosingStatements(settings_.session())) || !file.flush()) {
         return fileError(file, "Failed to write the end of the backup file! - ");
     }
     if (file.form() == DumpForm::Php) {

@@ -8,6 +8,7 @@
 
 #include "core/engine/backup_digests.h"
 #include "core/engine/dump_file.h"
+#include "core/engine/dump_statements.h"
 #include "core/engine/schema_objects.h"
 #include "core/engine/table_digest.h"
 #include "core/model/task.h"
@@ -31,6 +32,9 @@ struct DumpSettings {
     bool quote() const { return options.flag(kOptQuoteNames) && version >= 32306; }
     // The time zone statements exist from 4.1.3 on.
     bool timeZone() const { return version >= 40103; }
+    // The session lines at the start of the file and their restoring lines at its end.
+    SessionSettings session() const;
+    InsertKind insertKind() const;
 };
 
 // How writing one table or view ended.
@@ -78,10 +82,9 @@ public:
 private:
     bool fileError(DumpFile& file, const std::string& message);
     bool serverError(const std::string& message);
-    std::string charsetLines(const std::string& charset, bool with_saves) const;
     TableResult writeView(DumpFile& file, const std::string& database, const std::string& name, const std::string& q,
                           const MYSQL_FIELD* fields, unsigned int count);
-    TableResult writeRecords(DumpFile& file, const std::string& name, const std::string& q, const std::string& select,
+    TableResult writeRecords(DumpFile& file, const std::string& name, const std::string& select,
                              const std::string& column_list);
     // One object: DROP (option), its settings, its CREATE in a DELIMITER
     // block, the settings back. False when the file failed (logged).

@@ -11,11 +11,13 @@
 
 #include "core/engine/batch_sender.h"
 #include "core/engine/create_table_text.h"
+#include "core/engine/dump_statements.h"
 #include "core/engine/mysql_session.h"
 #include "core/engine/row_values.h"
 #include "core/engine/schema_objects.h"
 #include "core/engine/selection_resolver.h"
 #include "core/engine/sql_quote.h"
+#include "core/engine/statement_sink.h"
 #include "core/engine/table_columns.h"
 #include "core/model/task_log.h"
 #include "core/scheduler/run_context.h"
@@ -141,7 +143,7 @@ public:
         quote_ = option(kOptQuoteNames) && source_version >= kVersionQuoteNames;
         // TIMESTAMP values travel in UTC, so they mean the same instant on
         // servers in different time zones.
-        if (source_version >= kVersionTimeZone) toSource("SET TIME_ZONE='+00:00'");
+        if (source_version >= kVersionTimeZone) toSource(utcTimeZoneStatement());
         show_create_ = source_version >= kVersionShowCreateTable;
         set_names_ = source_version >= kVersionSetNames;
         if (context_.stopRequested()) return canceled();
@@ -205,9 +207,7 @@ private:
         destination_.close();
     }
 
-    // Every destination statement goes through the sender, so the rows it
-    // holds back always reach the server before the next other statement.
-    bool toDestination(const std::string& sql) { return sender_.add(sql) && sender_.flush(); }
+    bool toDestination(const std::string& sql) { return destination_sink_.statement(sql); }
 
     void destinationSent(const std::string& sql, bool ok) {
         if (!row_counts_.empty() && BatchSender::isRowStatement(sql)) {
@@ -252,58 +252,18 @@ private:
         context_.log(kLogWarning, source_.errorLogText());
     }
 
-    // The character-set group: the three SET CHARACTER_SET statements, and
-    // SET NAMES when the source knows it.
-    void sendCharsetGroup(const std::string& charset) {
-        const std::string cs = escapeStringLiteral(charset);
-        toDestination("SET CHARACTER_SET_CLIENT='" + cs + "'");
-        toDestination("SET CHARACTER_SET_RESULTS='" + cs + "'");
-        toDestination("SET CHARACTER_SET_CONNECTION='" + cs + "'");
-        if (set_names_) toDestination("SET NAMES '" + cs + "'");
-    }
-
+    // A failed SET leaves the copy going; its statements are sent all the same.
     void applyDestinationSettings(const std::string& charset) {
-        if (option(kOptSetNames) && !charset.empty()) {
-            toDestination("SET @OLD_CHARACTER_SET_CLIENT=@@CHARACTER_SET_CLIENT");
-            toDestination("SET @OLD_CHARACTER_SET_RESULTS=@@CHARACTER_SET_RESULTS");
-            toDestination("SET @OLD_CHARACTER_SET_CONNECTION=@@CHARACTER_SET_CONNECTION");
-            toDestination("SET @OLD_COLLATION_CONNECTION=@@COLLATION_CONNECTION");
-            sendCharsetGroup(charset);
-            charset_saved_ = true;
-        }
-        if (option(kOptUniqueChecks)) {
-            toDestination("SET @OLD_UNIQUE_CHECKS=@@UNIQUE_CHECKS");
-            toDestination("SET UNIQUE_CHECKS=0");
-        }
-        if (option(kOptForeignKeyChecks)) {
-            toDestination("SET @OLD_FOREIGN_KEY_CHECKS=@@FOREIGN_KEY_CHECKS");
-            toDestination("SET FOREIGN_KEY_CHECKS=0");
-        }
-        toDestination("SET @OLD_SQL_MODE=@@SQL_MODE");
-        toDestination("SET SQL_MODE='NO_AUTO_VALUE_ON_ZERO'");
-        if (time_zone_) {
-            toDestination("SET @OLD_TIME_ZONE=@@TIME_ZONE");
-            toDestination("SET TIME_ZONE='+00:00'");
-        }
-        if (option(kOptSqlNotes)) {
-            toDestination("SET @OLD_SQL_NOTES=@@SQL_NOTES");
-            toDestination("SET SQL_NOTES=0");
-        }
+        if (option(kOptSetNames)) destination_settings_.charset = charset;
+        destination_settings_.set_names = set_names_;
+        destination_settings_.unique_checks = option(kOptUniqueChecks);
+        destination_settings_.foreign_key_checks = option(kOptForeignKeyChecks);
+        destination_settings_.time_zone = time_zone_;
+        destination_settings_.sql_notes = option(kOptSqlNotes);
+        destination_sink_.statements(sessionOpeningStatements(destination_settings_));
     }
 
-    void restoreDestinationSettings() {
-        toDestination("SET SQL_MODE=@OLD_SQL_MODE");
-        if (time_zone_) toDestination("SET TIME_ZONE=@OLD_TIME_ZONE");
-        if (option(kOptForeignKeyChecks)) toDestination("SET FOREIGN_KEY_CHECKS=@OLD_FOREIGN_KEY_CHECKS");
-        if (option(kOptUniqueChecks)) toDestination("SET UNIQUE_CHECKS=@OLD_UNIQUE_CHECKS");
-        if (option(kOptSqlNotes)) toDestination("SET SQL_NOTES=@OLD_SQL_NOTES");
-        if (charset_saved_) {
-            toDestination("SET CHARACTER_SET_CLIENT=@OLD_CHARACTER_SET_CLIENT");
-            toDestination("SET CHARACTER_SET_RESULTS=@OLD_CHARACTER_SET_RESULTS");
-            toDestination("SET CHARACTER_SET_CONNECTION=@OLD_CHARACTER_SET_CONNECTION");
-            toDestination("SET COLLATION_CONNECTION=@OLD_COLLATION_CONNECTION");
-        }
-    }
+    void restoreDestinationSettings() { destination_sink_.statements(sessionClosingStatements(destination_settings_)); }
 
     std::string destinationNameFor(const std::string& database) const {
         // The "another database" kinds always write into the task's
@@ -327,17 +287,13 @@ private:
         if (option(kOptSetCharset)) {
             database_charset = source_.applyDatabaseCharset();
             if (option(kOptSetNames) && !database_charset.connection.empty()) {
-                sendCharsetGroup(database_charset.connection);
+                destination_sink_.statements(charsetStatements(database_charset.connection, set_names_));
             }
         }
 
         const std::string target = destinationNameFor(db);
         if (option(kOptCreateDatabase)) {
-            std::string create = "CREATE DATABASE IF NOT EXISTS " + qt(target);
-            if (charset_clause_ && !database_charset.name.empty()) {
-                create += " DEFAULT CHARACTER SET " + database_charset.name;
-            }
-            if (!toDestination(create)) {
+            if (!toDestination(createDatabaseStatement(target, quote_, database_charset.name, charset_clause_))) {
                 destinationError(printf1("Failed to create database %s on the destination server!", target));
                 return Flow::Go;
             }
@@ -386,13 +342,14 @@ private:
                          "Failed to read the " + word + " " + db + "." + name + "; it is not copied!  " + reason);
             return;
         }
-        if (option(kOptDropTable)) toDestination(dropObjectStatement(kind, name, quote_));
-        for (const std::string& statement : objectSettingsBefore(*object)) toDestination(statement);
-        const bool created = toDestination(object->definition);
+        const ObjectStatements statements = objectStatements(*object, option(kOptDropTable), quote_);
+        destination_sink_.statements(statements.drops);
+        destination_sink_.statements(statements.before);
+        const bool created = destination_sink_.definition(statements.create);
         if (!created) {
             destinationError("Failed to create the " + word + " " + name + " on the destination server!");
         }
-        for (const std::string& statement : objectSettingsAfter(*object)) toDestination(statement);
+        destination_sink_.statements(statements.after);
         if (created) context_.log(kLogInfo, words_.object_done + word + " " + db + "." + name + " - OK");
     }
 
@@ -402,15 +359,17 @@ private:
         for (const SchemaObject& view : views_) {
             const std::string& name = view.name;
             if (name.empty() || view.definition.empty()) continue;
-            if (!toDestination("DROP TABLE IF EXISTS " + qt(name))) {
+            const ObjectStatements statements = viewStatements(view, quote_);
+            // Only the table drop must succeed: the stand-in may be a view.
+            if (!toDestination(statements.drops.front())) {
                 destinationError(printf1("Failed to DROP TABLE %s!", name));
                 continue;
             }
-            toDestination("DROP VIEW IF EXISTS " + qt(name));
+            for (size_t i = 1; i < statements.drops.size(); ++i) toDestination(statements.drops[i]);
             // Created under the character set settings it was made with.
-            for (const std::string& statement : objectSettingsBefore(view)) toDestination(statement);
-            if (!toDestination(view.definition)) destinationError(printf1("Failed to CREATE VIEW %s!", name));
-            for (const std::string& statement : objectSettingsAfter(view)) toDestination(statement);
+            destination_sink_.statements(statements.before);
+            if (!toDestination(statements.create)) destinationError(printf1("Failed to CREATE VIEW %s!", name));
+            destination_sink_.statements(statements.after);
         }
         views_.clear();
     }
@@ -422,8 +381,8 @@ private:
         bool destination = false;
         ~LockRelease() { release(); }
         void release() {
-            if (destination) run.toDestination("UNLOCK TABLES");
-            if (source) run.toSource("UNLOCK TABLES");
+            if (destination) run.toDestination(unlockTablesStatement());
+            if (source) run.toSource(unlockTablesStatement());
             destination = source = false;
         }
     };
@@ -435,9 +394,9 @@ private:
         if (context_.stopRequested()) return Flow::Stop;
 
         LockRelease locks{*this};
-        if (option(kOptFlushTables)) toSource("FLUSH TABLE " + qt(t));
+        if (option(kOptFlushTables)) toSource(flushTableStatement(t, quote_));
         if (option(kOptLockTables)) {
-            toSource("LOCK TABLES " + qt(t) + " READ LOCAL");
+            toSource(lockForReadStatement(t, quote_));
             locks.source = true;
         }
         if (option(kOptStructure)) kind = source_.tableKind(t);
@@ -447,7 +406,7 @@ private:
         std::string engine = "MyISAM";
         std::string status_engine;  // as the status names it; empty when it cannot
         {
-            ResultPtr status = storeFromSource("SHOW TABLE STATUS LIKE '" + escapeForLike(t) + "'", failed);
+            ResultPtr status = storeFromSource(tableStatusStatement(t), failed);
             if (failed) {
                 sourceError("Failed to show table status: " + t);
                 return Flow::Go;
@@ -490,7 +449,8 @@ private:
             context_.log(kLogInfo, "The records of the table " + t + " are kept in other tables; they are not copied.");
         } else {
             // A sequence refuses a DELETE; its INSERT replaces its one row.
-            if (option(kOptDeleteRecords) && !isSequenceTable(create) && !toDestination("DELETE FROM " + qt(t))) {
+            if (option(kOptDeleteRecords) && !isSequenceTable(create) &&
+                !toDestination(deleteRowsStatement(t, quote_))) {
                 destinationError(printf1("Failed to DELETE %s!", t));
                 return Flow::Go;
             }
@@ -516,8 +476,10 @@ private:
     bool createStructure(const std::string& db, const std::string& t, uint8_t kind, const std::string& engine,
                          const MYSQL_FIELD* fields, unsigned int field_count, std::string& create) {
         if (option(kOptDropTable)) {
-            if (kind == kKindView) toDestination("DROP VIEW IF EXISTS " + qt(t));
-            if (!toDestination("DROP TABLE IF EXISTS " + qt(t))) {
+            // A failed view drop is no failure: a table of that name may be there.
+            const std::vector<std::string> drops = dropBeforeCreateStatements(t, kind == kKindView, quote_);
+            for (size_t i = 0; i + 1 < drops.size(); ++i) toDestination(drops[i]);
+            if (!toDestination(drops.back())) {
                 destinationError("Failed to drop table " + t + "!");
                 return false;
             }
@@ -545,7 +507,7 @@ private:
     // views after it can refer to it before the real view exists.
     bool createViewPlaceholder(const std::string& db, const std::string& t, const MYSQL_FIELD* fields,
                                unsigned int field_count) {
-        if (!toSource("CREATE TEMPORARY TABLE " + qt(t) + " SELECT * FROM " + qt(t) + " WHERE 0")) {
+        if (!toSource(temporaryColumnsTableStatement(t, quote_))) {
             // Too many or too wide columns for a table: a view of constants
             // with the same column names stands in instead.
             context_.log(kLogInfo, "The view " + t + " has no stand-in table; a stand-in view takes its place.");
@@ -556,21 +518,20 @@ private:
             }
         } else {
             // The temporary table hides the view of the same name.
-            std::string placeholder = showCreateText(source_, t);
-            constexpr size_t kTemporaryPrefix = 17;  // "CREATE TEMPORARY "
-            if (placeholder.size() <= kTemporaryPrefix) {
+            const std::string placeholder = standInTableStatement(showCreateText(source_, t));
+            const std::string drop_temporary = dropTemporaryTableStatement(t, quote_);
+            if (placeholder.empty()) {
                 error("Failed to show temporary table for the view " + t);
-                toSource("DROP TEMPORARY TABLE " + qt(t));
+                toSource(drop_temporary);
                 return false;
             }
-            placeholder.replace(0, kTemporaryPrefix, "CREATE ");
             if (!toDestination(placeholder)) {
                 destinationError(
                     printf1("Failed to create temporary table on the destination server for the view %s!", t));
-                toSource("DROP TEMPORARY TABLE " + qt(t));
+                toSource(drop_temporary);
                 return false;
             }
-            if (!toSource("DROP TEMPORARY TABLE " + qt(t))) {
+            if (!toSource(drop_temporary)) {
                 error("Failed to drop temporary table for the view " + t);
                 return false;
             }
@@ -587,23 +548,16 @@ private:
 
     std::string insertPrefix(const std::string& t, const MYSQL_FIELD* fields, unsigned int count,
                              const TableColumns& plan) const {
-        std::string prefix = option(kOptReplace) ? "REPLACE" : "INSERT";
-        if (option(kOptInsertDelayed)) prefix += " DELAYED";
-        if (option(kOptInsertIgnore)) prefix += " IGNORE";
-        prefix += " INTO " + qt(t);
+        std::string column_list;
         if (plan.explicit_list) {
             // Hidden and generated columns: the columns read are named.
-            prefix += plan.insertColumnList(option(kOptKeywordColumns) || quote_);
+            column_list = plan.insertColumnList(option(kOptKeywordColumns) || quote_);
         } else if (option(kOptCompleteInsert)) {
-            prefix += "(";
-            for (unsigned int i = 0; i < count; ++i) {
-                if (i) prefix += ",";
-                prefix += quoteName(std::string(fields[i].name, fields[i].name_length), option(kOptKeywordColumns));
-            }
-            prefix += ")";
+            // Column names here are quoted by their own option, not the table's.
+            column_list = fieldColumnList(fields, count, option(kOptKeywordColumns));
         }
-        prefix += " VALUES ";
-        return prefix;
+        const InsertKind kind{option(kOptReplace), option(kOptInsertDelayed), option(kOptInsertIgnore)};
+        return keelvault::insertPrefix(kind, t, quote_, column_list);
     }
 
     bool sendQueue() {
@@ -665,18 +619,18 @@ private:
             return Flow::Go;
         }
 
-        if (option(kOptDisableKeys) && !toDestination("ALTER TABLE " + qt(t) + " DISABLE KEYS")) {
+        if (option(kOptDisableKeys) && !toDestination(disableKeysStatement(t, quote_))) {
             destinationError(printf1("Failed to DISABLE KEYS of the table %s!", t));
             return Flow::Go;
         }
         if (option(kOptAddLockTables)) {
-            if (!toDestination("LOCK TABLES " + qt(t) + " WRITE")) {
+            if (!toDestination(lockForWriteStatement(t, quote_))) {
                 destinationError(printf1("Failed to LOCK TABLES %s!", t));
                 return Flow::Go;
             }
             locks.destination = true;
         }
-        if (option(kOptAutocommit) && !toDestination("SET AUTOCOMMIT=0")) {
+        if (option(kOptAutocommit) && !toDestination(autocommitOffStatement())) {
             destinationError(printf1("Failed to SET AUTOCOMMIT of the table %s!", t));
             return Flow::Go;
         }
@@ -785,21 +739,21 @@ private:
             }
         }
         if (option(kOptLockTables)) {
-            toSource("UNLOCK TABLES");
+            toSource(unlockTablesStatement());
             locks.source = false;
         }
         if (option(kOptAddLockTables)) {
             locks.destination = false;
-            if (!toDestination("UNLOCK TABLES")) {
+            if (!toDestination(unlockTablesStatement())) {
                 destinationError("Failed to UNLOCK TABLES on the destination server! - " + t);
                 return Flow::Go;
             }
         }
-        if (option(kOptDisableKeys) && !toDestination("ALTER TABLE " + qt(t) + " ENABLE KEYS")) {
+        if (option(kOptDisableKeys) && !toDestination(enableKeysStatement(t, quote_))) {
             destinationError(printf1("Failed to ENABLE KEYS of the table %s!", t));
             return Flow::Go;
         }
-        if (option(kOptAutocommit) && !toDestination("COMMIT")) {
+        if (option(kOptAutocommit) && !toDestination(commitStatement())) {
             destinationError(printf1("Failed to COMMIT of the table %s!", t));
             return Flow::Go;
         }
@@ -832,13 +786,14 @@ private:
     bool show_create_ = true;
     bool set_names_ = true;
     bool charset_clause_ = true;
-    bool charset_saved_ = false;
+    SessionSettings destination_settings_;  // what the destination's session was set to, to be put back
     bool time_zone_ = false;
     bool rows_done_ = false;  // the last copyRows reached its summary line
     DatabaseCatalogue catalogue_;
     std::vector<SchemaObject> views_;
     std::vector<std::string> queue_;
     BatchSender sender_{destination_};
+    ServerStatementSink destination_sink_{sender_};
     struct RowFailure {
         std::string statement;
         unsigned int error_number = 0;
