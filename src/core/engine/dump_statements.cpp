@@ -185,4 +185,28 @@ std::string delimiterBlock(const std::string& definition, const std::string& eol
     return "DELIMITER " + delimiter + eol + definition + delimiter + eol + "DELIMITER ;" + eol;
 }
 
+std::vector<std::string> keyRangeSelects(const std::string& select, const std::string& key, long long low,
+                                         long long high, long long ranges) {
+    std::vector<std::string> selects;
+    if (ranges < 1) ranges = 1;
+    // Offsets from the lowest key in unsigned arithmetic: the span of any
+    // two signed 64-bit keys fits there.
+    const unsigned long long span =
+        high > low ? static_cast<unsigned long long>(high) - static_cast<unsigned long long>(low) : 0;
+    const auto n = static_cast<unsigned long long>(ranges);
+    const auto bound = [&](long long i) {
+        // span * i / n without the product overflowing; never past `high`.
+        const auto k = static_cast<unsigned long long>(i);
+        const unsigned long long offset = span / n * k + span % n * k / n;
+        return std::to_string(static_cast<long long>(static_cast<unsigned long long>(low) + offset));
+    };
+    for (long long i = 0; i < ranges; ++i) {
+        std::string where;
+        if (i > 0) where = key + " >= " + bound(i);
+        if (i + 1 < ranges) where += (where.empty() ? "" : " AND ") + key + " < " + bound(i + 1);
+        selects.push_back(select + (where.empty() ? "" : " WHERE " + where) + " ORDER BY " + key);
+    }
+    return selects;
+}
+
 }  // namespace keelvault

@@ -84,6 +84,13 @@ std::string standInTableStatement(const std::string& temporary_create);
 // The statement without any ';' at its end.
 std::string withoutTrailingSemicolons(std::string statement);
 
+// The queries that read a table's rows in `ranges` ranges of its integer
+// key from `low` to `high`, in key order: `select` with a WHERE on the
+// (quoted) key column and an ORDER BY it. The first range has no lower
+// bound and the last no upper one, so every row falls in exactly one.
+std::vector<std::string> keyRangeSelects(const std::string& select, const std::string& key, long long low,
+                                         long long high, long long ranges);
+
 // A trigger, routine, event or view in the order it is replayed: what
 // removes an older one, the object's own settings, its CREATE statement,
 // then the settings back.

@@ -2,9 +2,13 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "core/engine/create_table_text.h"
@@ -25,6 +29,24 @@ namespace {
 constexpr int kRowsPerInsert = 10;
 constexpr size_t kMaxMultiRowBytes = 1 << 20;
 
+// Breaks a connection so the unread rows are not fetched on release; a fetch
+// waiting on the server returns at once. The socket is reset on close rather
+// than shut down politely: a server blocked on a full send window would
+// otherwise hold the table's locks until its write timeout.
+void interruptConnection(MYSQL* mysql) {
+    if (!mysql) return;
+    const my_socket fd = mysql_get_socket(mysql);
+    if (fd != MARIADB_INVALID_SOCKET) {
+        const linger reset{1, 0};
+        setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    }
+    mariadb_cancel(mysql);
+}
+
+// Large tables are read in ranges of about this many rows, two at a time.
+constexpr long long kRangeRows = 50000;
+constexpr long long kMaxRanges = 64;
+
 // Holds a result and the session it streams from, so that leaving early
 // does not read the rest of a large table first.
 class StreamedRows {
@@ -32,21 +54,7 @@ public:
     StreamedRows(MySqlSession& session, ResultPtr result) : session_(session), result_(std::move(result)) {}
     ~StreamedRows() { result_.reset(); }
     MYSQL_RES* get() const { return result_.get(); }
-    // Breaks the connection so the unread rows are not fetched on release;
-    // a fetch waiting on the server returns at once.
-    // The socket is reset on close rather than shut down politely: a server
-    // blocked on a full send window would otherwise hold the table's locks
-    // until its write timeout.
-    void interrupt() {
-        if (MYSQL* mysql = session_.native()) {
-            const my_socket fd = mysql_get_socket(mysql);
-            if (fd != MARIADB_INVALID_SOCKET) {
-                const linger reset{1, 0};
-                setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
-            }
-            mariadb_cancel(mysql);
-        }
-    }
+    void interrupt() { interruptConnection(session_.native()); }
     void release() { result_.reset(); }
 
 private:
@@ -165,7 +173,9 @@ TableResult DumpWriter::writeTable(DumpFile& file, const std::string& database, 
     const CBackupOptions& o = settings_.options;
     const std::string q = quoteName(name, quote_);
     if (o.flag(kOptFlushTables)) session_.execute(flushTableStatement(name, quote_));
-    if (o.flag(kOptLockTables)) session_.execute(lockForReadStatement(name, quote_));
+    table_locked_ = o.flag(kOptLockTables) && session_.execute(lockForReadStatement(name, quote_));
+    table_engine_.clear();
+    table_rows_ = 0;
     // A lock taken here must not outlive the table, whichever way it ends.
     struct Unlock {
         MySqlSession& session;
@@ -192,8 +202,11 @@ TableResult DumpWriter::writeTable(DumpFile& file, const std::string& database, 
         }
         MYSQL_ROW row = mysql_fetch_row(status.get());
         if (row && mysql_num_fields(status.get()) >= 2 && row[1]) engine = status_engine = row[1];
-        if (row && mysql_num_fields(status.get()) >= 5 && row[4])
-            context_.progress().setRowsEstimate(std::atoll(row[4]));
+        if (row && mysql_num_fields(status.get()) >= 5 && row[4]) {
+            table_rows_ = std::atoll(row[4]);
+            context_.progress().setRowsEstimate(table_rows_);
+        }
+        table_engine_ = status_engine;
     }
     ResultPtr columns(mysql_list_fields(session_.native(), name.c_str(), nullptr));
     if (!columns) {
@@ -335,18 +348,97 @@ TableResult DumpWriter::writeView(DumpFile& file, const std::string& database, c
     return TableResult::Done;
 }
 
+std::vector<std::string> DumpWriter::rangeSelectsFor(const std::string& name, const std::string& select) {
+    std::vector<std::string> selects;
+    // Only a table locked against writers reads the same over two
+    // connections, and only InnoDB gives one plain query's rows in key
+    // order, so the ranges leave the file as that query would.
+    if (!table_locked_ || second_failed_ || table_rows_ < 2 * kRangeRows) return selects;
+    std::string engine = table_engine_;
+    for (char& c : engine) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (engine != "innodb") return selects;
+
+    ResultPtr keys = session_.storeQuery("SHOW KEYS FROM " + quoteName(name, true) + " WHERE Key_name = 'PRIMARY'");
+    if (!keys || mysql_num_rows(keys.get()) != 1 || mysql_num_fields(keys.get()) < 5) return selects;
+    MYSQL_ROW key = mysql_fetch_row(keys.get());
+    if (!key || !key[4]) return selects;
+    const std::string column = key[4];
+    std::string type;
+    if (!session_.queryValue("SELECT DATA_TYPE FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE() AND "
+                             "TABLE_NAME = '" + escapeStringLiteral(name) + "' AND COLUMN_NAME = '" +
+                                 escapeStringLiteral(column) + "'",
+                             type)) {
+        return selects;
+    }
+    for (char& c : type) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (type != "tinyint" && type != "smallint" && type != "mediumint" && type != "int" && type != "bigint") {
+        return selects;
+    }
+    const std::string q = quoteName(column, true);
+    ResultPtr bounds = session_.storeQuery("SELECT MIN(" + q + "), MAX(" + q + ") FROM " + quoteName(name, true));
+    MYSQL_ROW row = bounds ? mysql_fetch_row(bounds.get()) : nullptr;
+    if (!row || !row[0] || !row[1]) return selects;
+    // Keys beyond the signed 64-bit range are read in one query.
+    errno = 0;
+    char* end_low = nullptr;
+    char* end_high = nullptr;
+    const long long low = std::strtoll(row[0], &end_low, 10);
+    const long long high = std::strtoll(row[1], &end_high, 10);
+    if (errno != 0 || *end_low != '\0' || *end_high != '\0' || high <= low) return selects;
+
+    const long long ranges = std::min(kMaxRanges, std::max(2LL, table_rows_ / kRangeRows));
+    return keyRangeSelects(select, q, low, high, ranges);
+}
+
+MySqlSession* DumpWriter::secondSession() {
+    if (second_failed_) return nullptr;
+    if (!second_) {
+        auto session = std::make_unique<MySqlSession>();
+        session->registerWith(context_);
+        if (!session->open(settings_.source)) {
+            second_failed_ = true;
+            return nullptr;
+        }
+        second_ = std::move(session);
+    }
+    // The settings that shape the rows' texts, as the first connection has them now.
+    ResultPtr settings = session_.storeQuery(
+        "SELECT DATABASE(), @@character_set_client, @@character_set_connection, @@character_set_results, "
+        "@@collation_connection, @@time_zone, @@sql_mode");
+    MYSQL_ROW row = settings ? mysql_fetch_row(settings.get()) : nullptr;
+    if (!row || !row[0]) {
+        second_.reset();
+        return nullptr;
+    }
+    const auto value = [&row](int i) { return row[i] ? "'" + escapeStringLiteral(row[i]) + "'" : std::string("NULL"); };
+    if (!second_->selectDatabase(row[0]) ||
+        !second_->execute("SET character_set_client = " + value(1) + ", character_set_connection = " + value(2) +
+                          ", character_set_results = " + value(3) + ", collation_connection = " + value(4) +
+                          ", time_zone = " + value(5) + ", sql_mode = " + value(6))) {
+        second_.reset();
+        second_failed_ = true;
+        return nullptr;
+    }
+    return second_.get();
+}
+
 TableResult DumpWriter::writeRecords(DumpFile& file, const std::string& name, const std::string& select,
                                      const std::string& column_list) {
     const CBackupOptions& o = settings_.options;
     MYSQL* mysql = session_.native();
-    if (mysql_real_query(mysql, select.data(), static_cast<unsigned long>(select.size())) != 0) {
-        serverError("Failed to get all records of table " + name + " !");
-        return TableResult::Failed;
-    }
-    StreamedRows rows(session_, ResultPtr(mysql_use_result(mysql)));
-    if (!rows.get()) {
-        serverError("No records of the table " + name);
-        return TableResult::Failed;
+    std::vector<std::string> ranges = rangeSelectsFor(name, select);
+    MySqlSession* second = ranges.empty() ? nullptr : secondSession();
+    std::optional<StreamedRows> rows;
+    if (!second) {
+        if (mysql_real_query(mysql, select.data(), static_cast<unsigned long>(select.size())) != 0) {
+            serverError("Failed to get all records of table " + name + " !");
+            return TableResult::Failed;
+        }
+        rows.emplace(session_, ResultPtr(mysql_use_result(mysql)));
+        if (!rows->get()) {
+            serverError("No records of the table " + name);
+            return TableResult::Failed;
+        }
     }
 
     FileStatementSink sink(file);
@@ -396,19 +488,41 @@ TableResult DumpWriter::writeRecords(DumpFile& file, const std::string& name, co
     };
 
     digest_.reset();
-    MYSQL_RES* result = rows.get();
-    const unsigned int count = mysql_num_fields(result);
-    const MYSQL_FIELD* fields = mysql_fetch_fields(result);
-    // Rows are fetched and formatted on a thread of their own while the
-    // rows before are written.
-    RowTextReader reader(result, [mysql, fields, count](std::string& out, MYSQL_ROW row, const unsigned long* lengths) {
-        appendRowValues(out, mysql, row, lengths, fields, count);
-    });
+    // Rows are fetched and formatted on threads of their own while the rows
+    // before are written: one streamed query, or the key ranges over two
+    // connections.
+    std::optional<RowTextReader> reader;
+    std::optional<ChunkedRowTextReader> ranged;
+    if (rows) {
+        MYSQL_RES* result = rows->get();
+        const unsigned int count = mysql_num_fields(result);
+        const MYSQL_FIELD* fields = mysql_fetch_fields(result);
+        reader.emplace(result, [mysql, fields, count](std::string& out, MYSQL_ROW row, const unsigned long* lengths) {
+            appendRowValues(out, mysql, row, lengths, fields, count);
+        });
+    } else {
+        ranged.emplace(std::vector<MYSQL*>{mysql, second->native()}, std::move(ranges),
+                       [](std::string& out, MYSQL* connection, MYSQL_RES* result, MYSQL_ROW row,
+                          const unsigned long* lengths) {
+                           appendRowValues(out, connection, row, lengths, mysql_fetch_fields(result),
+                                           mysql_num_fields(result));
+                       });
+    }
+    const auto next = [&](std::string_view& text) { return reader ? reader->next(text) : ranged->next(text); };
     std::string_view values;  // the value list of one row, "(v1,v2,...)"
-    while (reader.next(values)) {
+    while (next(values)) {
         if (context_.stopRequested()) {
-            reader.stop([&rows] { rows.interrupt(); });
-            rows.release();
+            if (reader) {
+                reader->stop([&rows] { rows->interrupt(); });
+                rows->release();
+            } else {
+                ranged->stop([&] {
+                    interruptConnection(mysql);
+                    interruptConnection(second->native());
+                });
+                ranged.reset();
+                second_.reset();
+            }
             return TableResult::Canceled;
         }
         ++row_count;
@@ -445,13 +559,16 @@ TableResult DumpWriter::writeRecords(DumpFile& file, const std::string& name, co
             break;
         }
     }
-    // The connection is the reader's until it has stopped.
-    reader.stop();
+    // The connections are the reader's until it has stopped.
+    if (reader) reader->stop();
+    if (ranged) ranged->stop();
     if (write_failed) return TableResult::Failed;
     // A fetch error (a lost connection) means rows are missing: the table is
     // not complete and must not be reported as backed up.
-    const unsigned int fetch_error = mysql_errno(mysql);
-    const std::string fetch_error_text = fetch_error ? mysql_error(mysql) : "";
+    const unsigned int fetch_error = reader ? mysql_errno(mysql) : ranged->errorNumber();
+    const std::string fetch_error_text = !fetch_error ? "" : reader ? mysql_error(mysql) : ranged->errorText();
+    // A connection that failed is not used again.
+    if (ranged && fetch_error) second_.reset();
 
     if (!batch.empty()) {
         if (!file.writeStatements(batch)) {

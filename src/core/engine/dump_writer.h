@@ -2,8 +2,8 @@
 
 #include <mysql.h>
 
+#include <memory>
 #include <string>
-
 #include <vector>
 
 #include "core/engine/backup_digests.h"
@@ -86,6 +86,13 @@ private:
                           const MYSQL_FIELD* fields, unsigned int count);
     TableResult writeRecords(DumpFile& file, const std::string& name, const std::string& select,
                              const std::string& column_list);
+    // For a large locked InnoDB table with a one-column integer key, the
+    // queries of the key ranges its rows are read in over two connections;
+    // empty when it is read with the one query `select`.
+    std::vector<std::string> rangeSelectsFor(const std::string& name, const std::string& select);
+    // The second connection, with the settings of the first; null when it
+    // cannot be had.
+    MySqlSession* secondSession();
     // One object: DROP (option), its settings, its CREATE in a DELIMITER
     // block, the settings back. False when the file failed (logged).
     bool writeObject(DumpFile& file, const std::string& database, ObjectKind kind, const std::string& name);
@@ -96,6 +103,13 @@ private:
     bool quote_;
     DatabaseCatalogue catalogue_;
     TableDigest digest_;  // of the rows of the table being written
+    // What the table being written is: whether this session holds its read
+    // lock, its engine and the rows the server counts in it.
+    bool table_locked_ = false;
+    std::string table_engine_;
+    long long table_rows_ = 0;
+    std::unique_ptr<MySqlSession> second_;
+    bool second_failed_ = false;  // it could not be opened; not tried again
     std::vector<TableDigestEntry> digests_;
 };
 

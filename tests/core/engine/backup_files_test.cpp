@@ -508,7 +508,7 @@ TEST(BackupFailures, LostRowsAreNotReportedComplete) {
     for (int i = 0; i < 5000 && !killed; ++i) {
         std::string id;
         if (killer.queryValue("SELECT ID FROM information_schema.PROCESSLIST WHERE DB = 'kv_bk_kill' AND "
-                              "INFO = 'SELECT * FROM `big`'",
+                              "INFO LIKE 'SELECT * FROM `big`%'",
                               id)) {
             killed = killer.execute("KILL QUERY " + id);
         } else {

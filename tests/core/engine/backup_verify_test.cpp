@@ -2,6 +2,7 @@
 // into scratch databases and comparing every table with them.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -232,20 +233,24 @@ TEST_F(BackupVerifyTest, GoodBackupsVerifyEqualInEveryLayout) {
 // A backup of one small table whose file can be edited by hand.
 class TamperedBackupTest : public BackupVerifyTest {
 protected:
+    // Tests run side by side in processes of their own.
+    static std::string small() { return "kv_vf_small_" + std::to_string(getpid()); }
+
     void SetUp() override {
         BackupVerifyTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
         ASSERT_TRUE(backup_test::runSql(
-            1, {"DROP DATABASE IF EXISTS kv_vf_small", "CREATE DATABASE kv_vf_small", "USE kv_vf_small",
+            1, {"DROP DATABASE IF EXISTS " + small(), "CREATE DATABASE " + small(), "USE " + small(),
                 "CREATE TABLE items (id INT PRIMARY KEY, name VARCHAR(20))",
                 "INSERT INTO items VALUES (1,'one'),(2,'two'),(3,'three')",
                 "CREATE TABLE kept (id INT PRIMARY KEY)", "INSERT INTO kept VALUES (7)",
                 "CREATE VIEW names AS SELECT name FROM items"}));
-        backup.task.databases = {backup_test::wholeDatabase("kv_vf_small")};
+        backup.task.databases = {backup_test::wholeDatabase(small())};
         ASSERT_EQ(backup.run(), EngineResult::Finished);
         ASSERT_EQ(backup.files().size(), 1u);
         file = backup.files().front();
     }
+    void TearDown() override { backup_test::runSql(1, {"DROP DATABASE IF EXISTS " + small()}); }
 
     void edit(const std::string& from, const std::string& to) {
         std::string text = test::readFile(file);
@@ -268,13 +273,13 @@ TEST_F(TamperedBackupTest, AChangedValueAndALostRowAreNamed) {
     Verified v = verify(backup, 2);
     EXPECT_EQ(v.report.status, VerifyStatus::Different);
     std::string text = linesText(v);
-    EXPECT_NE(text.find("2 kv_vf_small.items: different: values"), std::string::npos) << text;
-    EXPECT_NE(text.find("0 kv_vf_small.kept: equal"), std::string::npos) << text;
+    EXPECT_NE(text.find("2 " + small() + ".items: different: values"), std::string::npos) << text;
+    EXPECT_NE(text.find("0 " + small() + ".kept: equal"), std::string::npos) << text;
 
     edit("INSERT INTO `items` VALUES (3,'three');", "");
     v = verify(backup, 2);
     text = linesText(v);
-    EXPECT_NE(text.find("kv_vf_small.items: different: rows 2 of 3"), std::string::npos) << text;
+    EXPECT_NE(text.find(small() + ".items: different: rows 2 of 3"), std::string::npos) << text;
     EXPECT_NE(text.find("Verified 2 tables: 1 equal, 1 different"), std::string::npos) << text;
     EXPECT_TRUE(scratchLeft(2).empty());
 }
@@ -287,7 +292,7 @@ TEST_F(TamperedBackupTest, ABrokenFileLeavesNoScratchBehind) {
     EXPECT_NE(text.find("Failed to execute the SQL statement: CREATE TABLE IF NOT EXISTS `kept` BROKEN"),
               std::string::npos)
         << text;
-    EXPECT_NE(text.find("kv_vf_small.kept: missing"), std::string::npos) << text;
+    EXPECT_NE(text.find(small() + ".kept: missing"), std::string::npos) << text;
     EXPECT_TRUE(scratchLeft(2).empty());
 
     // A file that is gone altogether: nothing to compare with.
@@ -306,16 +311,16 @@ TEST_F(TamperedBackupTest, OnTheSourceServerItselfTheSourceIsNeverTouched) {
     std::string count;
     MySqlSession session;
     ASSERT_TRUE(backup_test::connect(session, 1));
-    ASSERT_TRUE(session.queryValue("SELECT COUNT(*) FROM kv_vf_small.items", count));
+    ASSERT_TRUE(session.queryValue("SELECT COUNT(*) FROM " + small() + ".items", count));
     EXPECT_EQ(count, "3");
     EXPECT_TRUE(scratchLeft(1).empty());
 
     // A statement that names the source database directly is refused there.
-    edit("INSERT INTO `kept` VALUES (7);", "INSERT INTO `kv_vf_small`.`kept` VALUES (8);");
+    edit("INSERT INTO `kept` VALUES (7);", "INSERT INTO `" + small() + "`.`kept` VALUES (8);");
     const Verified refused = verify(backup, 1);
     EXPECT_EQ(refused.report.status, VerifyStatus::Failed);
-    EXPECT_NE(refused.report.error.find("source database kv_vf_small"), std::string::npos) << refused.report.error;
-    ASSERT_TRUE(session.queryValue("SELECT COUNT(*) FROM kv_vf_small.kept", count));
+    EXPECT_NE(refused.report.error.find("source database " + small()), std::string::npos) << refused.report.error;
+    ASSERT_TRUE(session.queryValue("SELECT COUNT(*) FROM " + small() + ".kept", count));
     EXPECT_EQ(count, "1");
     EXPECT_TRUE(scratchLeft(1).empty());
 }

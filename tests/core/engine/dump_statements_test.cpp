@@ -244,5 +244,39 @@ TEST(StatementSink, FileSinkWritesEachForm) {
     }
 }
 
+// The ranges part the key space with no gap and no overlap, for any keys a
+// signed 64-bit column holds.
+TEST(DumpStatements, KeyRangesCoverEveryKeyOnce) {
+    struct Case {
+        long long low, high, ranges;
+        Lines selects;
+    };
+    const std::string s = "SELECT * FROM `t`";
+    const std::vector<Case> cases = {
+        {1, 100, 4,
+         {s + " WHERE `id` < 25 ORDER BY `id`", s + " WHERE `id` >= 25 AND `id` < 50 ORDER BY `id`",
+          s + " WHERE `id` >= 50 AND `id` < 75 ORDER BY `id`", s + " WHERE `id` >= 75 ORDER BY `id`"}},
+        {-9223372036854775807LL - 1, 9223372036854775807LL, 2,
+         {s + " WHERE `id` < -1 ORDER BY `id`", s + " WHERE `id` >= -1 ORDER BY `id`"}},
+        {5, 5, 3,
+         {s + " WHERE `id` < 5 ORDER BY `id`", s + " WHERE `id` >= 5 AND `id` < 5 ORDER BY `id`",
+          s + " WHERE `id` >= 5 ORDER BY `id`"}},
+        {1, 10, 1, {s + " ORDER BY `id`"}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(keyRangeSelects(s, "`id`", c.low, c.high, c.ranges), c.selects) << c.low << ".." << c.high;
+    }
+    // The bounds of many ranges over the widest span keep rising.
+    const Lines wide = keyRangeSelects(s, "k", -9223372036854775807LL - 1, 9223372036854775807LL, 64);
+    ASSERT_EQ(wide.size(), 64u);
+    long long previous = -9223372036854775807LL - 1;
+    for (size_t i = 1; i < wide.size(); ++i) {
+        const size_t at = wide[i].find(">= ") + 3;
+        const long long bound = std::stoll(wide[i].substr(at));
+        EXPECT_GT(bound, previous) << wide[i];
+        previous = bound;
+    }
+}
+
 }  // namespace
 }  // namespace keelvault
