@@ -89,8 +89,12 @@ void RowTextReader::stop(const std::function<void()>& interrupt) {
 
 namespace {
 
-// What one connection may have read ahead of the caller.
-constexpr size_t kMaxAheadBytes = 12u << 20;
+// What one connection may have read ahead of the caller, counted in the
+// memory its blocks hold.
+constexpr size_t kMaxAheadBytes = 8u << 20;
+// A block's text is given its room at once, so it never grows to twice
+// what it holds.
+constexpr size_t kBlockRoom = kBlockBytes + kBlockBytes / 4;
 
 }  // namespace
 
@@ -110,9 +114,10 @@ bool ChunkedRowTextReader::hand(size_t worker, Block& block) {
     // a range that has ended.
     changed_.wait(lock, [&] { return stopping_ || block.last || w.queued_bytes < kMaxAheadBytes; });
     if (stopping_) return false;
-    w.queued_bytes += block.text.size();
+    w.queued_bytes += block.text.capacity();
     w.queue.push_back(std::move(block));
     block = Block{};
+    block.text.reserve(kBlockRoom);
     changed_.notify_all();
     return true;
 }
@@ -122,6 +127,7 @@ void ChunkedRowTextReader::run(size_t worker) {
     for (size_t range = worker; range < selects_.size(); range += workers_.size()) {
         if (stopping_.load(std::memory_order_relaxed)) return;
         Block block;
+        block.text.reserve(kBlockRoom);
         const std::string& select = selects_[range];
         MYSQL_RES* result = nullptr;
         if (mysql_real_query(mysql, select.data(), static_cast<unsigned long>(select.size())) == 0) {
@@ -174,7 +180,7 @@ bool ChunkedRowTextReader::next(std::string_view& text) {
         changed_.wait(lock, [&] { return !w.queue.empty(); });
         current_ = std::move(w.queue.front());
         w.queue.pop_front();
-        w.queued_bytes -= current_.text.size();
+        w.queued_bytes -= current_.text.capacity();
         have_current_ = true;
         changed_.notify_all();
     }
