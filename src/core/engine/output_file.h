@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -36,6 +37,11 @@ public:
     // `gzip_level` of 1..9 the file receives one gzip member of the bytes
     // appended; another level makes the file fail at once.
     void open(int fd, int gzip_level = 0);
+    // Lets the bytes bypass the system's cache on their way to the disk, so
+    // that a sync at the end finds almost nothing left to write; only right
+    // after open(). False (and the cache used) where the file system does
+    // not allow it.
+    bool writeDirectly();
     // Creates or truncates the file at `path` and opens it; false for an
     // empty path or when it cannot be created.
     bool create(const std::string& path);
@@ -73,6 +79,12 @@ public:
 private:
     bool appendSlow(std::string_view bytes);
     bool finishGzip();
+    // Hands bytes to the file at its end (the writer thread's, or the
+    // caller's while that thread is idle).
+    bool emit(std::string_view bytes);
+    // Direct writes: the whole units staged, then also the rest.
+    bool writeStaged();
+    bool writeTail();
     void handOver();
     void run();
 
@@ -90,7 +102,14 @@ private:
     bool busy_ = false;
     bool stopping_ = false;
     bool write_failed_ = false;
-    uint64_t written_ = 0;  // the writer thread's offset in the file
+    uint64_t written_ = 0;  // the writer thread's offset in the file (where staging begins)
+    struct StagingDeleter {
+        void operator()(char* p) const;
+    };
+    bool direct_ = false;
+    std::unique_ptr<char, StagingDeleter> staging_;  // aligned, for direct writes
+    size_t staged_ = 0;
+    uint64_t durable_ = 0;  // bytes before it were synced to the disk
     GzipDeflater deflater_;  // used by the writer thread, and by finishGzip() when it is idle
     std::string compressed_;
     std::thread writer_;

@@ -115,6 +115,40 @@ TEST(GzipOutput, CompressedWhileWrittenReadsBackIdentically) {
     EXPECT_LT(size_level9, text.size() / 2);
 }
 
+// Written past the system's cache: what lands in the file is exactly what
+// was given, whatever the sizes of the pieces and wherever flushes cut them
+// (a flush writes an end that is not a whole unit, which the next write
+// covers again).
+TEST(OutputFile, DirectWritesKeepEveryByte) {
+    test::TempDir temp;
+    const std::string text = sampleDump();
+    for (const int level : {0, 5}) {
+        SCOPED_TRACE(level == 0 ? "plain" : "gzip");
+        const fs::path path = temp / (level == 0 ? "direct.sql" : "direct.sql.gz");
+        OutputFile out;
+        out.open(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644), level);
+        if (!out.writeDirectly()) GTEST_SKIP() << "the file system here takes no direct writes";
+        std::mt19937 random(5);
+        size_t at = 0;
+        while (at < text.size()) {
+            const size_t piece = std::min<size_t>(text.size() - at, 1 + random() % 300000);
+            ASSERT_TRUE(out.append(std::string_view(text).substr(at, piece)));
+            at += piece;
+            if (random() % 3 == 0) {
+                ASSERT_TRUE(out.flush());
+            }
+        }
+        ASSERT_TRUE(out.sync());
+        ASSERT_TRUE(out.close());
+        if (level == 0) {
+            EXPECT_EQ(fs::file_size(path), text.size());
+            EXPECT_TRUE(test::readFile(path) == text);
+        } else {
+            EXPECT_TRUE(systemGunzip(path) == text);
+        }
+    }
+}
+
 TEST(GzipOutput, EmptyStreamAndBadLevels) {
     test::TempDir temp;
     const fs::path empty = temp / "empty.sql.gz";
