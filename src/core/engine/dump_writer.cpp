@@ -43,8 +43,10 @@ void interruptConnection(MYSQL* mysql) {
     mariadb_cancel(mysql);
 }
 
-// Large tables are read in ranges of about this many rows, two at a time.
-constexpr long long kRangeRows = 50000;
+// Large tables are read in ranges of about this many rows, two at a time; a
+// range is small enough that the connection reading ahead finishes it
+// within what it may hold.
+constexpr long long kRangeRows = 25000;
 constexpr long long kMaxRanges = 64;
 
 // Holds a result and the session it streams from, so that leaving early
