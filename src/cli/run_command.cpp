@@ -112,14 +112,16 @@ int runRun(const Paths& paths, const std::string& name, const EngineSetup& setup
     server.taskAt(index).run_now = 1;
     server.startTask(index);
 
+    // Short waits, so the program ends as soon as the run does; the
+    // progress line is redrawn twice a second.
     bool interrupted = false;
     int polls = 0;
     while (!watch.run_over && server.hasWorker(index)) {
-        if (signals.wait(100)) {
+        if (signals.wait(10)) {
             interrupted = true;
             break;
         }
-        if (++polls % 5 == 0) {
+        if (++polls % 50 == 0) {
             const RunProgressSnapshot progress = server.progressAt(index);
             std::lock_guard lock(out_mutex);
             if (progress.running) display.draw(progress);
