@@ -1,5 +1,7 @@
 #include "core/engine/row_text_reader.h"
 
+#include <errmsg.h>
+
 namespace keelvault {
 
 namespace {
@@ -86,7 +88,6 @@ void RowTextReader::stop(const std::function<void()>& interrupt) {
     finish();
 }
 
-
 namespace {
 
 // What one connection may have read ahead of the caller, counted in the
@@ -146,9 +147,15 @@ void ChunkedRowTextReader::run(size_t worker) {
                 return;
             }
         }
-        // Rows that stop coming because the connection broke are not the whole range.
+        // Rows that stop coming because the connection broke are not the
+        // whole range, nor is a range without a result.
         block.error = mysql_errno(mysql);
-        if (block.error != 0) block.error_text = mysql_error(mysql);
+        if (block.error != 0) {
+            block.error_text = mysql_error(mysql);
+        } else if (!result) {
+            block.error = CR_UNKNOWN_ERROR;
+            block.error_text = "The rows of a key range could not be read";
+        }
         if (result) mysql_free_result(result);
         block.last = true;
         const bool failed = block.error != 0;
