@@ -690,6 +690,28 @@ TEST(BackupRecords, PerDatabaseFilesCompressedRecordedAndRetained) {
     runSql(1, {"DROP DATABASE IF EXISTS kv_bk_two_a", "DROP DATABASE IF EXISTS kv_bk_two_b"});
 }
 
+// A stored compression level gzip does not know leaves the files as plain
+// SQL, each reported with code 102, and the record lists them as written.
+TEST(BackupRecords, UnknownCompressionLevelKeepsPlainFiles) {
+    KEELVAULT_REQUIRE_SERVER(1);
+    const std::string db = "kv_bk_level_" + std::to_string(getpid());
+    ASSERT_TRUE(runSql(1, {"DROP DATABASE IF EXISTS " + db, "CREATE DATABASE " + db,
+                           "CREATE TABLE " + db + ".t (id INT)", "INSERT INTO " + db + ".t VALUES (1)"}));
+    BackupHarness h;
+    h.task.databases = {wholeDatabase(db)};
+    h.task.backup_options.gzip = 1;
+    h.task.backup_options.compression_level = 0;
+    ASSERT_EQ(h.run(), EngineResult::Finished);
+    const std::string file = (h.outDir() / "127.0.0.1_2006-05-01_09-05-07.sql").string();
+    EXPECT_EQ(h.files(), Lines{file});
+    EXPECT_TRUE(fs::exists(file));
+    EXPECT_FALSE(fs::exists(file + ".gz"));
+    EXPECT_EQ(h.errors(), Lines{"Failed to compress the SQL file! Error No: 102, File: " + file});
+    EXPECT_TRUE(contains(h.logTexts(), "Compressing 1 SQL backup files..."));
+    EXPECT_TRUE(contains(h.logTexts(), "Compress 0 SQL backup files successfully."));
+    runSql(1, {"DROP DATABASE IF EXISTS " + db});
+}
+
 // Per-table files under a name format without %TABLE%: each table still gets
 // a file of its own instead of overwriting the one before it.
 TEST(BackupRecords, PerTableFilesWithASharedNameAreNumbered) {
