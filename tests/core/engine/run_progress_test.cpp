@@ -2,6 +2,7 @@
 // thread as a reader would, it only grows and ends at the run's totals.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
@@ -23,7 +24,8 @@ namespace fs = std::filesystem;
 
 constexpr int kBigRows = 3000;
 constexpr int kSmallRows = 5;
-const char* const kDatabase = "kv_pg_progress";
+// Tests run side by side in processes of their own.
+std::string databaseName() { return "kv_pg_progress_" + std::to_string(getpid()); }
 
 // Takes snapshots as fast as it can while a run goes on.
 class Sampler {
@@ -83,7 +85,7 @@ protected:
     static void SetUpTestSuite() {
         if (!test::serverReachable(1)) return;
         auto session = test::connectTo(1);
-        const std::string db = kDatabase;
+        const std::string db = databaseName();
         for (const std::string& sql : {
                  "DROP DATABASE IF EXISTS " + db,
                  "CREATE DATABASE " + db,
@@ -104,8 +106,8 @@ protected:
     static CDatabaseItem database() {
         CDatabaseItem item;
         item.selected = 2;
-        item.name = kDatabase;
-        item.tables = {CTableItem{1, kKindTable, kDatabase, "big"}, CTableItem{1, kKindTable, kDatabase, "small"}};
+        item.name = databaseName();
+        item.tables = {CTableItem{1, kKindTable, databaseName(), "big"}, CTableItem{1, kKindTable, databaseName(), "small"}};
         return item;
     }
 
@@ -158,7 +160,7 @@ TEST_F(EngineProgress, BackupThenRestoreReachTheirTotals) {
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(last.bytes, static_cast<int64_t>(fs::file_size(files.front())));
 
-    test::execOrFail(*test::connectTo(2), std::string("DROP DATABASE IF EXISTS ") + kDatabase);
+    test::execOrFail(*test::connectTo(2), std::string("DROP DATABASE IF EXISTS ") + databaseName());
     CTask restore;
     restore.name = "restore";
     restore.log_name = "restore.log";
@@ -175,13 +177,13 @@ TEST_F(EngineProgress, BackupThenRestoreReachTheirTotals) {
     EXPECT_EQ(restored.file_bytes_done, restored.file_bytes_total);
     EXPECT_GT(restored.statements, 2);
     EXPECT_DOUBLE_EQ(progressFraction(restored), 1.0);
-    EXPECT_EQ(test::queryRows(*test::connectTo(2), std::string("SELECT COUNT(*) FROM ") + kDatabase + ".big"),
+    EXPECT_EQ(test::queryRows(*test::connectTo(2), std::string("SELECT COUNT(*) FROM ") + databaseName() + ".big"),
               std::vector<std::string>{std::to_string(kBigRows)});
 }
 
 TEST_F(EngineProgress, CopyToAnotherServerReachesItsTotals) {
     KEELVAULT_REQUIRE_SERVER(2);
-    test::execOrFail(*test::connectTo(2), std::string("DROP DATABASE IF EXISTS ") + kDatabase);
+    test::execOrFail(*test::connectTo(2), std::string("DROP DATABASE IF EXISTS ") + databaseName());
     test::TempDir dir;
     TaskEnvironment env;
     env.data_folder = dir.path();
