@@ -120,11 +120,11 @@ void RunProgress::addSelectedTables(const CDatabaseItem& database) {
 }
 
 void RunProgress::beginTable(const std::string& database, const std::string& table, int64_t rows_estimate) {
-    {
-        std::lock_guard lock(names_mutex_);
-        database_ = database;
-        table_ = table;
-    }
+    // The rows start again with the name under the same lock, so a snapshot
+    // never pairs one table's name with another's rows.
+    std::lock_guard lock(names_mutex_);
+    database_ = database;
+    table_ = table;
     store(rows_done_, 0);
     store(rows_estimate_, rows_estimate);
 }
@@ -147,13 +147,13 @@ RunProgressSnapshot RunProgress::snapshot() const {
         s.database = database_;
         s.table = table_;
         started = started_;
+        s.rows_done = rows_done_.load(std::memory_order_relaxed);
+        s.rows_estimate = rows_estimate_.load(std::memory_order_relaxed);
     }
     const auto get = [](const std::atomic<int64_t>& a) { return a.load(std::memory_order_relaxed); };
     s.running = running_.load(std::memory_order_acquire);
     s.tables_done = get(tables_done_);
     s.tables_total = get(tables_total_);
-    s.rows_done = get(rows_done_);
-    s.rows_estimate = get(rows_estimate_);
     s.rows_all = get(rows_all_);
     s.bytes = get(bytes_);
     s.statements = get(statements_);
