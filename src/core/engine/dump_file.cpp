@@ -67,9 +67,9 @@ bool DumpFile::create(const std::string& path, int gzip_level) {
     }
     if (fd < 0) return false;
     out_.open(fd, gzip_level);
-    // A backup is synced before it is put in place; written past the
-    // system's cache, little is left to wait for then.
-    if (!temp_path_.empty()) out_.writeDirectly();
+    // A backup is synced before it is put in place; written behind, little
+    // is left to wait for then.
+    if (!temp_path_.empty()) out_.writeBehind();
     if (out_.failed()) {
         abandon(false);
         return false;

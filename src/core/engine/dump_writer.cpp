@@ -48,6 +48,8 @@ void interruptConnection(MYSQL* mysql) {
 // within what it may hold.
 constexpr long long kRangeRows = 25000;
 constexpr long long kMaxRanges = 64;
+// Connections a table is read over in key ranges, the first included.
+constexpr size_t kReadConnections = 4;
 
 // Holds a result and the session it streams from, so that leaving early
 // does not read the rest of a large table first.
@@ -352,7 +354,7 @@ TableResult DumpWriter::writeView(DumpFile& file, const std::string& database, c
 
 std::vector<std::string> DumpWriter::rangeSelectsFor(const std::string& name, const std::string& select) {
     std::vector<std::string> selects;
-    // Only a table locked against writers reads the same over two
+    // Only a table locked against writers reads the same over several
     // connections, and only InnoDB gives one plain query's rows in key
     // order, so the ranges leave the file as that query would.
     if (!table_locked_ || second_failed_ || table_rows_ < 2 * kRangeRows) return selects;
@@ -392,36 +394,45 @@ std::vector<std::string> DumpWriter::rangeSelectsFor(const std::string& name, co
     return keyRangeSelects(select, q, low, high, ranges);
 }
 
-MySqlSession* DumpWriter::secondSession() {
-    if (second_failed_) return nullptr;
-    if (!second_) {
+std::vector<MYSQL*> DumpWriter::readingConnections() {
+    std::vector<MYSQL*> connections;
+    if (second_failed_) return connections;
+    while (!more_failed_ && extra_.size() < kReadConnections - 1) {
         auto session = std::make_unique<MySqlSession>();
         session->registerWith(context_);
         if (!session->open(settings_.source)) {
-            second_failed_ = true;
-            return nullptr;
+            // Fewer connections still read in ranges; none at all is the one
+            // query. Either way no more are tried for this run.
+            more_failed_ = true;
+            if (extra_.empty()) second_failed_ = true;
+            break;
         }
-        second_ = std::move(session);
+        extra_.push_back(std::move(session));
     }
+    if (extra_.empty()) return connections;
     // The settings that shape the rows' texts, as the first connection has them now.
     ResultPtr settings = session_.storeQuery(
         "SELECT DATABASE(), @@character_set_client, @@character_set_connection, @@character_set_results, "
         "@@collation_connection, @@time_zone, @@sql_mode");
     MYSQL_ROW row = settings ? mysql_fetch_row(settings.get()) : nullptr;
     if (!row || !row[0]) {
-        second_.reset();
-        return nullptr;
+        extra_.clear();
+        return connections;
     }
     const auto value = [&row](int i) { return row[i] ? "'" + escapeStringLiteral(row[i]) + "'" : std::string("NULL"); };
-    if (!second_->selectDatabase(row[0]) ||
-        !second_->execute("SET character_set_client = " + value(1) + ", character_set_connection = " + value(2) +
-                          ", character_set_results = " + value(3) + ", collation_connection = " + value(4) +
-                          ", time_zone = " + value(5) + ", sql_mode = " + value(6))) {
-        second_.reset();
-        second_failed_ = true;
-        return nullptr;
+    const std::string set = "SET character_set_client = " + value(1) + ", character_set_connection = " + value(2) +
+                            ", character_set_results = " + value(3) + ", collation_connection = " + value(4) +
+                            ", time_zone = " + value(5) + ", sql_mode = " + value(6);
+    connections.push_back(session_.native());
+    for (const std::unique_ptr<MySqlSession>& extra : extra_) {
+        if (!extra->selectDatabase(row[0]) || !extra->execute(set)) {
+            extra_.clear();
+            second_failed_ = true;
+            return {};
+        }
+        connections.push_back(extra->native());
     }
-    return second_.get();
+    return connections;
 }
 
 TableResult DumpWriter::writeRecords(DumpFile& file, const std::string& name, const std::string& select,
@@ -429,9 +440,9 @@ TableResult DumpWriter::writeRecords(DumpFile& file, const std::string& name, co
     const CBackupOptions& o = settings_.options;
     MYSQL* mysql = session_.native();
     std::vector<std::string> ranges = rangeSelectsFor(name, select);
-    MySqlSession* second = ranges.empty() ? nullptr : secondSession();
+    const std::vector<MYSQL*> connections = ranges.empty() ? std::vector<MYSQL*>{} : readingConnections();
     std::optional<StreamedRows> rows;
-    if (!second) {
+    if (connections.empty()) {
         if (mysql_real_query(mysql, select.data(), static_cast<unsigned long>(select.size())) != 0) {
             serverError("Failed to get all records of table " + name + " !");
             return TableResult::Failed;
@@ -491,7 +502,7 @@ TableResult DumpWriter::writeRecords(DumpFile& file, const std::string& name, co
 
     digest_.reset();
     // Rows are fetched and formatted on threads of their own while the rows
-    // before are written: one streamed query, or the key ranges over two
+    // before are written: one streamed query, or the key ranges over several
     // connections.
     std::optional<RowTextReader> reader;
     std::optional<ChunkedRowTextReader> ranged;
@@ -503,7 +514,7 @@ TableResult DumpWriter::writeRecords(DumpFile& file, const std::string& name, co
             appendRowValues(out, mysql, row, lengths, fields, count);
         });
     } else {
-        ranged.emplace(std::vector<MYSQL*>{mysql, second->native()}, std::move(ranges),
+        ranged.emplace(connections, std::move(ranges),
                        [](std::string& out, MYSQL* connection, MYSQL_RES* result, MYSQL_ROW row,
                           const unsigned long* lengths) {
                            appendRowValues(out, connection, row, lengths, mysql_fetch_fields(result),
@@ -519,11 +530,10 @@ TableResult DumpWriter::writeRecords(DumpFile& file, const std::string& name, co
                 rows->release();
             } else {
                 ranged->stop([&] {
-                    interruptConnection(mysql);
-                    interruptConnection(second->native());
+                    for (MYSQL* connection : connections) interruptConnection(connection);
                 });
                 ranged.reset();
-                second_.reset();
+                extra_.clear();
             }
             return TableResult::Canceled;
         }
@@ -570,7 +580,7 @@ TableResult DumpWriter::writeRecords(DumpFile& file, const std::string& name, co
     const unsigned int fetch_error = reader ? mysql_errno(mysql) : ranged->errorNumber();
     const std::string fetch_error_text = !fetch_error ? "" : reader ? mysql_error(mysql) : ranged->errorText();
     // A connection that failed is not used again.
-    if (ranged && fetch_error) second_.reset();
+    if (ranged && fetch_error) extra_.clear();
 
     if (!batch.empty()) {
         if (!file.writeStatements(batch)) {

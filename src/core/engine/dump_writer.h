@@ -87,12 +87,12 @@ private:
     TableResult writeRecords(DumpFile& file, const std::string& name, const std::string& select,
                              const std::string& column_list);
     // For a large locked InnoDB table with a one-column integer key, the
-    // queries of the key ranges its rows are read in over two connections;
+    // queries of the key ranges its rows are read in over several connections;
     // empty when it is read with the one query `select`.
     std::vector<std::string> rangeSelectsFor(const std::string& name, const std::string& select);
-    // The second connection, with the settings of the first; null when it
-    // cannot be had.
-    MySqlSession* secondSession();
+    // The connections a table is read over in ranges, the first one first,
+    // the others with its settings; empty when no other can be had.
+    std::vector<MYSQL*> readingConnections();
     // One object: DROP (option), its settings, its CREATE in a DELIMITER
     // block, the settings back. False when the file failed (logged).
     bool writeObject(DumpFile& file, const std::string& database, ObjectKind kind, const std::string& name);
@@ -108,8 +108,9 @@ private:
     bool table_locked_ = false;
     std::string table_engine_;
     long long table_rows_ = 0;
-    std::unique_ptr<MySqlSession> second_;
-    bool second_failed_ = false;  // it could not be opened; not tried again
+    std::vector<std::unique_ptr<MySqlSession>> extra_;  // the reading connections after the first
+    bool second_failed_ = false;  // no other could be opened; not tried again
+    bool more_failed_ = false;    // one could not be opened; no more are tried
     std::vector<TableDigestEntry> digests_;
 };
 

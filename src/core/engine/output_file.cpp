@@ -3,10 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstdlib>
-#include <cstring>
 
 namespace keelvault {
 
@@ -16,35 +13,11 @@ namespace {
 // blocks in flight stay a few megabytes.
 constexpr size_t kBlockSize = 1 << 20;
 constexpr size_t kMaxQueuedBlocks = 3;
-// Direct writes go in whole units of this size from a buffer aligned to it,
-// at offsets that are multiples of it; 4096 suits every common disk.
-constexpr size_t kDirectUnit = 4096;
-constexpr size_t kStagingSize = 1 << 20;
-constexpr uint64_t kSyncedStep = 32u << 20;
-
-// Writes all of `data` at `offset`, retrying short and interrupted writes.
-bool writeAllAt(int fd, const char* data, size_t size, uint64_t offset) {
-    while (size > 0) {
-        const ssize_t n = ::pwrite(fd, data, size, static_cast<off_t>(offset));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-        offset += static_cast<uint64_t>(n);
-    }
-    return true;
-}
-
-bool setDirect(int fd, bool on) {
-    const int flags = ::fcntl(fd, F_GETFL);
-    return flags >= 0 && ::fcntl(fd, F_SETFL, on ? flags | O_DIRECT : flags & ~O_DIRECT) == 0;
-}
+// Written behind, the disk is asked to empty its own cache each time this
+// many lags' worth has settled.
+constexpr uint64_t kLagsPerSync = 4;
 
 }  // namespace
-
-void OutputFile::StagingDeleter::operator()(char* p) const { std::free(p); }
 
 OutputFile::~OutputFile() { close(); }
 
@@ -54,9 +27,10 @@ void OutputFile::open(int fd, int gzip_level) {
     failed_ = fd < 0 || (gzip_level != 0 && !deflater_.begin(gzip_level));
     handed_ = 0;
     written_ = 0;
-    direct_ = false;
-    staged_ = 0;
-    durable_ = 0;
+    behind_ = false;
+    settled_ = 0;
+    sync_asked_at_ = 0;
+    sync_failed_ = false;
     write_failed_ = false;
     stopping_ = false;
     block_capacity_ = kBlockSize;
@@ -64,15 +38,51 @@ void OutputFile::open(int fd, int gzip_level) {
     block_.reserve(block_capacity_);
 }
 
-bool OutputFile::writeDirectly() {
-    if (fd_ < 0 || failed_ || handed_ != 0 || !block_.empty() || direct_) return direct_;
-    if (!staging_) {
-        void* memory = nullptr;
-        if (::posix_memalign(&memory, kDirectUnit, kStagingSize) != 0) return false;
-        staging_.reset(static_cast<char*>(memory));
+bool OutputFile::writeBehind(uint64_t lag) {
+    if (fd_ < 0 || failed_ || handed_ != 0 || !block_.empty() || behind_) return behind_;
+    // Asks nothing of the disk yet; fails on a pipe and where the system
+    // has no such call.
+    if (::sync_file_range(fd_, 0, 0, 0) != 0) return false;
+    behind_ = true;
+    lag_ = lag > 0 ? lag : 1;
+    startSyncer();
+    return true;
+}
+
+void OutputFile::startSyncer() {
+    sync_wanted_ = false;
+    sync_stopping_ = false;
+    syncer_ = std::thread([this] {
+        std::unique_lock lock(sync_mutex_);
+        for (;;) {
+            sync_changed_.wait(lock, [this] { return sync_wanted_ || sync_stopping_; });
+            if (sync_stopping_) return;
+            sync_wanted_ = false;
+            lock.unlock();
+            const bool ok = ::fdatasync(fd_) == 0;
+            lock.lock();
+            if (!ok) sync_failed_ = true;
+        }
+    });
+}
+
+void OutputFile::askSync() {
+    {
+        std::lock_guard lock(sync_mutex_);
+        sync_wanted_ = true;
     }
-    direct_ = setDirect(fd_, true);
-    return direct_;
+    sync_changed_.notify_one();
+}
+
+void OutputFile::stopSyncer() {
+    if (!syncer_.joinable()) return;
+    {
+        std::lock_guard lock(sync_mutex_);
+        sync_stopping_ = true;
+    }
+    sync_changed_.notify_one();
+    syncer_.join();
+    if (sync_failed_) failed_ = true;
 }
 
 bool OutputFile::create(const std::string& path) {
@@ -127,63 +137,27 @@ void OutputFile::run() {
 }
 
 bool OutputFile::emit(std::string_view bytes) {
-    if (!direct_) {
-        // Write, not pwrite: the file may be a pipe.
-        if (!writeAll(fd_, bytes.data(), bytes.size())) return false;
-        // The disk starts on each block at once, so the sync at the end
-        // finds little left to do.
-        ::sync_file_range(fd_, static_cast<off64_t>(written_), static_cast<off64_t>(bytes.size()),
-                          SYNC_FILE_RANGE_WRITE);
-        written_ += bytes.size();
-        return true;
+    // Write, not pwrite: the file may be a pipe.
+    if (!writeAll(fd_, bytes.data(), bytes.size())) return false;
+    // The disk starts on each block at once, so the sync at the end finds
+    // little left to do (a pipe ignores it).
+    ::sync_file_range(fd_, static_cast<off64_t>(written_), static_cast<off64_t>(bytes.size()), SYNC_FILE_RANGE_WRITE);
+    written_ += bytes.size();
+    if (!behind_ || written_ - settled_ < 2 * lag_) return true;
+    // What lies `lag_` behind has had time to reach the disk: wait for the
+    // rest of it there, then let the cache forget it.
+    const uint64_t upto = written_ - lag_;
+    if (::sync_file_range(fd_, static_cast<off64_t>(settled_), static_cast<off64_t>(upto - settled_),
+                          SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER) != 0) {
+        return false;  // the disk failed to take it
     }
-    while (!bytes.empty()) {
-        const size_t take = std::min(bytes.size(), kStagingSize - staged_);
-        std::memcpy(staging_.get() + staged_, bytes.data(), take);
-        staged_ += take;
-        bytes.remove_prefix(take);
-        if (staged_ == kStagingSize && !writeStaged()) return false;
-    }
-    return true;
-}
-
-bool OutputFile::writeStaged() {
-    const size_t whole = staged_ / kDirectUnit * kDirectUnit;
-    if (whole == 0) return true;
-    if (!writeAllAt(fd_, staging_.get(), whole, written_)) {
-        // A file system that takes no direct writes after all: what is
-        // staged goes through the system's cache, and so does the rest.
-        if (errno != EINVAL || !setDirect(fd_, false) ||
-            ::lseek(fd_, static_cast<off_t>(written_), SEEK_SET) != static_cast<off_t>(written_)) {
-            return false;
-        }
-        direct_ = false;
-        const size_t staged = staged_;
-        staged_ = 0;
-        return emit(std::string_view(staging_.get(), staged));
-    }
-    written_ += whole;
-    std::memmove(staging_.get(), staging_.get() + whole, staged_ - whole);
-    staged_ -= whole;
-    // The disk's own cache is emptied now and then, so the sync at the end
-    // finds little to wait for there either.
-    if (written_ >= durable_ + kSyncedStep) {
-        if (::fdatasync(fd_) != 0) return false;
-        durable_ = written_;
+    ::posix_fadvise(fd_, static_cast<off_t>(settled_), static_cast<off_t>(upto - settled_), POSIX_FADV_DONTNEED);
+    settled_ = upto;
+    if (settled_ - sync_asked_at_ >= kLagsPerSync * lag_) {
+        sync_asked_at_ = settled_;
+        askSync();
     }
     return true;
-}
-
-bool OutputFile::writeTail() {
-    if (!direct_ || staged_ == 0) return true;
-    if (!writeStaged()) return false;
-    if (!direct_ || staged_ == 0) return true;
-    // The end of what was given is rarely a whole unit: it goes through the
-    // system's cache and stays staged, so the next direct write covers its
-    // unit again with the bytes that follow.
-    if (!setDirect(fd_, false)) return false;
-    const bool ok = writeAllAt(fd_, staging_.get(), staged_, written_);
-    return setDirect(fd_, true) && ok;
 }
 
 void OutputFile::handOver() {
@@ -223,8 +197,6 @@ bool OutputFile::flush() {
     handOver();
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return queue_.empty() && !busy_; });
-    // The writer thread is idle: what it staged is this thread's to write.
-    if (!write_failed_ && !writeTail()) write_failed_ = true;
     if (write_failed_) failed_ = true;
     return !failed_;
 }
@@ -234,7 +206,7 @@ bool OutputFile::finishGzip() {
     if (!deflater_.active()) return true;
     std::lock_guard lock(mutex_);
     compressed_.clear();
-    const bool ok = deflater_.finish(compressed_) && emit(compressed_) && writeTail();
+    const bool ok = deflater_.finish(compressed_) && emit(compressed_);
     compressed_ = std::string();
     if (!ok) write_failed_ = failed_ = true;
     return ok;
@@ -242,8 +214,14 @@ bool OutputFile::finishGzip() {
 
 bool OutputFile::sync() {
     if (!flush() || !finishGzip()) return false;
-    if (::fsync(fd_) != 0) failed_ = true;
-    return !failed_;
+    stopSyncer();
+    if (failed_ || ::fsync(fd_) != 0) {
+        failed_ = true;
+        return false;
+    }
+    // All of it is on the disk now; a file written behind leaves the cache.
+    if (behind_) ::posix_fadvise(fd_, 0, 0, POSIX_FADV_DONTNEED);
+    return true;
 }
 
 bool OutputFile::close() {
@@ -260,13 +238,14 @@ bool OutputFile::close() {
     }
     changed_.notify_all();
     if (writer_.joinable()) writer_.join();
+    stopSyncer();
+    if (failed_) ok = false;
     queue_.clear();
     spare_.clear();
     deflater_.reset();  // the compressor of a file that failed
     compressed_ = std::string();
     block_ = std::string();
-    direct_ = false;
-    staged_ = 0;
+    behind_ = false;
     if (::close(fd_) != 0) ok = false;
     fd_ = -1;
     if (!ok) failed_ = true;

@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -37,11 +36,15 @@ public:
     // `gzip_level` of 1..9 the file receives one gzip member of the bytes
     // appended; another level makes the file fail at once.
     void open(int fd, int gzip_level = 0);
-    // Lets the bytes bypass the system's cache on their way to the disk, so
-    // that a sync at the end finds almost nothing left to write; only right
-    // after open(). False (and the cache used) where the file system does
-    // not allow it.
-    bool writeDirectly();
+    // Lets the disk take the bytes while the file is written and keeps them
+    // out of the system's cache: the writer thread waits until what lies
+    // more than `lag` bytes behind has reached the disk, then drops it from
+    // the cache. A sync at the end then finds little left to write, and a
+    // large backup does not push other programs' data out of memory. Only
+    // right after open(); false (and the file written as usual) for a pipe
+    // or a file system that cannot do it.
+    bool writeBehind(uint64_t lag = kWriteBehindLag);
+    static constexpr uint64_t kWriteBehindLag = 8u << 20;
     // Creates or truncates the file at `path` and opens it; false for an
     // empty path or when it cannot be created.
     bool create(const std::string& path);
@@ -82,9 +85,6 @@ private:
     // Hands bytes to the file at its end (the writer thread's, or the
     // caller's while that thread is idle).
     bool emit(std::string_view bytes);
-    // Direct writes: the whole units staged, then also the rest.
-    bool writeStaged();
-    bool writeTail();
     void handOver();
     void run();
 
@@ -102,14 +102,25 @@ private:
     bool busy_ = false;
     bool stopping_ = false;
     bool write_failed_ = false;
-    uint64_t written_ = 0;  // the writer thread's offset in the file (where staging begins)
-    struct StagingDeleter {
-        void operator()(char* p) const;
-    };
-    bool direct_ = false;
-    std::unique_ptr<char, StagingDeleter> staging_;  // aligned, for direct writes
-    size_t staged_ = 0;
-    uint64_t durable_ = 0;  // bytes before it were synced to the disk
+    uint64_t written_ = 0;  // bytes the writer thread has handed to the system
+    // Written behind: bytes before `settled_` are on the disk and out of the
+    // cache; the writer waits for the disk once `lag_` more lie past it.
+    bool behind_ = false;
+    uint64_t lag_ = 0;
+    uint64_t settled_ = 0;
+    uint64_t sync_asked_at_ = 0;  // settled_ when the last sync was asked for
+    // Written behind, the disk's own cache is emptied now and then on a
+    // thread of its own, so neither the writer nor the sync at the end
+    // waits for all of it.
+    void startSyncer();
+    void stopSyncer();
+    void askSync();
+    std::mutex sync_mutex_;
+    std::condition_variable sync_changed_;
+    bool sync_wanted_ = false;
+    bool sync_stopping_ = false;
+    bool sync_failed_ = false;
+    std::thread syncer_;
     GzipDeflater deflater_;  // used by the writer thread, and by finishGzip() when it is idle
     std::string compressed_;
     std::thread writer_;

@@ -92,7 +92,7 @@ namespace {
 
 // What one connection may have read ahead of the caller, counted in the
 // memory its blocks hold.
-constexpr size_t kMaxAheadBytes = 8u << 20;
+constexpr size_t kMaxAheadBytes = 6u << 20;
 // A block's text is given its room at once, so it never grows to twice
 // what it holds.
 constexpr size_t kBlockRoom = kBlockBytes + kBlockBytes / 4;
